@@ -1,0 +1,24 @@
+// A settings store held in memory, for tests and for tools that keep no registry.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+
+enum class StoredType { Dword, Text, Binary };
+
+struct StoredValue {
+    StoredType Type;
+    std::vector<unsigned char> Data;
+};
+
+struct MemoryStore {
+    bool OpenFails = false;
+    int Opens = 0;
+    int Closes = 0;
+    std::map<std::string, StoredValue> Values;
+};
+
+SettingsStore MemoryStoreSeam(MemoryStore& store);

@@ -1,0 +1,103 @@
+// Settings defaults, load rules and the order in which the values are read and written.
+//
+// Stored values are untrusted: a number is taken only when the store delivers exactly four bytes
+// (a shorter or longer value of any type leaves the field as it was), and a text only up to its
+// first zero byte within the bytes delivered, so no value can overrun a field or leave it
+// unterminated.
+#include "settings/settings.h"
+
+#include <cstring>
+
+const char* const SETTINGS_KEY = "Software\\Varnok Solutions\\Tallowin";
+
+namespace {
+bool ReadDword(const SettingsStore& store, const char* name, int32_t& field) {
+    unsigned char data[4];
+    uint32_t size = sizeof data;
+    if (!store.Read(store.Context, name, data, &size) || size != sizeof data) return false;
+    std::memcpy(&field, data, sizeof data);
+    return true;
+}
+
+void ReadText(const SettingsStore& store, const char* name, std::string& field) {
+    unsigned char data[SETTINGS_TEXT_SIZE];
+    uint32_t size = sizeof data;
+    if (!store.Read(store.Context, name, data, &size)) return;
+    if (size > sizeof data) size = sizeof data;
+    const void* zero = std::memchr(data, 0, size);
+    const size_t length = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - data) : size;
+    field.assign(reinterpret_cast<const char*>(data), length);
+}
+
+void ReplaceSentinel(int32_t& field, int32_t sentinel, int32_t replacement) {
+    if (field == sentinel) field = replacement;
+}
+}  // namespace
+
+void SetDefaultSettings(Settings& settings) {
+    settings.X = 600;
+    settings.Y = 10;
+    settings.Width = 307;
+    settings.Height = 674;
+    settings.Maximized = 0;
+    settings.PrimaryServer.clear();
+    settings.EverquestExe.clear();
+    settings.SortOrder = SORT_NONE;
+    settings.RunOnStartup = false;
+    settings.MinPlayers = 3;
+}
+
+bool LoadSettings(Settings& settings, const SettingsStore& store) {
+    SetDefaultSettings(settings);
+    if (!store.Open(store.Context)) return true;
+
+    ReadDword(store, "X", settings.X);
+    ReplaceSentinel(settings.X, -32000, 600);
+    ReadDword(store, "Y", settings.Y);
+    ReplaceSentinel(settings.Y, -32000, 10);
+    ReadDword(store, "Width", settings.Width);
+    ReplaceSentinel(settings.Width, 160, 307);
+    ReadDword(store, "Height", settings.Height);
+    ReplaceSentinel(settings.Height, 24, 674);
+    ReadDword(store, "Maximized", settings.Maximized);
+    if (settings.Maximized < 0 || settings.Maximized > 1) settings.Maximized = 0;
+
+    ReadText(store, "PrimaryServer", settings.PrimaryServer);
+    ReadText(store, "EverquestExe", settings.EverquestExe);
+
+    int32_t sortOrder = 0;
+    ReadDword(store, "SortOrder", sortOrder);
+    settings.SortOrder = (sortOrder == SORT_BY_NAME || sortOrder == SORT_BY_PLAYERS) ? sortOrder : SORT_NONE;
+
+    int32_t runOnStartup = 0;
+    ReadDword(store, "RunOnStartup", runOnStartup);
+    settings.RunOnStartup = runOnStartup != 0;
+
+    ReadDword(store, "MinPlayers", settings.MinPlayers);
+    if (settings.MinPlayers < 0) settings.MinPlayers = 3;
+
+    store.Close(store.Context);
+    return false;
+}
+
+bool SaveSettings(const Settings& settings, const SettingsStore& store) {
+    if (!store.Open(store.Context)) return true;
+    auto dword = [&](const char* name, int32_t value) {
+        store.WriteDword(store.Context, name, static_cast<uint32_t>(value));
+    };
+    auto text = [&](const char* name, const std::string& value) {
+        store.WriteText(store.Context, name, value.c_str(), static_cast<uint32_t>(value.size() + 1));
+    };
+    dword("X", settings.X);
+    dword("Y", settings.Y);
+    dword("Width", settings.Width);
+    dword("Height", settings.Height);
+    dword("Maximized", settings.Maximized);
+    text("PrimaryServer", settings.PrimaryServer);
+    text("EverquestExe", settings.EverquestExe);
+    dword("SortOrder", settings.SortOrder);
+    dword("RunOnStartup", settings.RunOnStartup ? 1 : 0);
+    dword("MinPlayers", settings.MinPlayers);
+    store.Close(store.Context);
+    return false;
+}

@@ -1,0 +1,40 @@
+// The user's settings, their defaults and load rules, over a small storage seam.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum SortOrderValue : int32_t { SORT_NONE = 0, SORT_BY_NAME = 1, SORT_BY_PLAYERS = 2 };
+
+constexpr uint32_t SETTINGS_TEXT_SIZE = 260;  // 259 characters and the zero byte
+extern const char* const SETTINGS_KEY;
+
+struct Settings {
+    int32_t X = 0;
+    int32_t Y = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t Maximized = 0;
+    std::string PrimaryServer;
+    std::string EverquestExe;
+    int32_t SortOrder = SORT_NONE;
+    bool RunOnStartup = false;
+    int32_t MinPlayers = 0;
+};
+
+// Where the settings persist: the registry on Windows, a map in tests. Read behaves like
+// RegQueryValueExA: *size holds the room on the way in and the bytes delivered on the way out,
+// and a value larger than the room fails.
+struct SettingsStore {
+    void* Context;
+    bool (*Open)(void* context);
+    bool (*Read)(void* context, const char* name, unsigned char* data, uint32_t* size);
+    void (*WriteDword)(void* context, const char* name, uint32_t value);
+    void (*WriteText)(void* context, const char* name, const char* text, uint32_t sizeWithZero);
+    void (*Close)(void* context);
+};
+
+void SetDefaultSettings(Settings& settings);
+// Both return true when the store could not be opened, false otherwise.
+bool LoadSettings(Settings& settings, const SettingsStore& store);
+bool SaveSettings(const Settings& settings, const SettingsStore& store);

@@ -1,0 +1,51 @@
+// Request codes of the status service, the receive buffers and the sorting of arriving datagrams.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint16_t STATUS_PORT = 24252;
+constexpr size_t REQUEST_SIZE = 4;
+constexpr size_t RECEIVE_SIZE = 4096;  // largest answer the service sends, code included
+constexpr size_t NAMES_BUFFER_SIZE = 4096;
+constexpr size_t STATUS_BUFFER_SIZE = 4096;
+constexpr size_t REPORT_TEXT_SIZE = 8192;
+constexpr size_t BANNER_BUFFER_SIZE = 1024;
+
+extern const unsigned char REQ_NAMES[REQUEST_SIZE];
+extern const unsigned char REQ_STATUS[REQUEST_SIZE];
+extern const unsigned char REQ_BANNER[REQUEST_SIZE];
+
+// Texts of the receive path's boxes.
+extern const char* const NOTIFY_ERROR_TEXT;
+extern const char* const READ_ERROR_TEXT;
+extern const char* const INVALID_RESPONSE_TEXT;
+extern const char* const NO_BANNER_TEXT;
+
+// The answers as received, code included. The storage belongs to start-up; a buffer whose first
+// byte is 0 holds no answer.
+struct StatusBuffers {
+    unsigned char* NamesBuffer = nullptr;   // NAMES_BUFFER_SIZE bytes
+    uint32_t NamesLength = 0;
+    unsigned char* StatusBuffer = nullptr;  // STATUS_BUFFER_SIZE bytes
+    uint32_t StatusLength = 0;
+    char* BannerBuffer = nullptr;           // BANNER_BUFFER_SIZE bytes, zero-terminated text
+    uint32_t LastReceiveTick = 0;
+};
+
+// What a socket notification asks for, from its lParam (event low word, error high word).
+enum class NotifyAction { Receive, Ignore, NotificationError };
+NotifyAction ClassifyNotification(uint32_t lParam);
+
+enum class DispatchOutcome { StoredNames, StoredStatus, BannerReady, Invalid, ReadError };
+
+// Sorts one received datagram of n bytes into its buffer. `now` is the receive time in ms.
+// A datagram over RECEIVE_SIZE bytes is a read failure and changes nothing.
+DispatchOutcome DispatchDatagram(StatusBuffers& buffers, const unsigned char* datagram, size_t n,
+                                 uint32_t now);
+
+// The box text that goes with an outcome, or nullptr when the outcome shows none.
+const char* DispatchOutcomeText(DispatchOutcome outcome);
+
+// The text of the chat banner box.
+const char* BannerBoxText(const StatusBuffers& buffers);

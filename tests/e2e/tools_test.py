@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Loopback test of the two tools: tallowin-query against tallowin-statusd, and its exit codes."""
+import argparse, json, os, subprocess, sys, tempfile, time
+
+ap = argparse.ArgumentParser()
+ap.add_argument("--statusd", required=True)
+ap.add_argument("--query", required=True)
+ap.add_argument("--address", default="127.0.0.61")
+args = ap.parse_args()
+failures = []
+
+def check(what, ok):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failures.append(what)
+
+def serve(scenario, log):
+    cmd = [args.statusd, "--address", args.address, "--log", log, "--max-seconds", "60"]
+    if scenario:
+        path = os.path.join(tmp, "scenario-%d.json" % time.monotonic_ns())
+        with open(path, "w") as f:
+            json.dump(scenario, f)
+        cmd += ["--scenario", path]
+    p = subprocess.Popen(cmd)
+    time.sleep(0.3)
+    return p
+
+def query(*extra):
+    return subprocess.run([args.query, "--host", args.address, "--timeout", "300", *extra],
+                          capture_output=True, timeout=30)
+
+with tempfile.TemporaryDirectory() as tmp:
+    log = os.path.join(tmp, "requests.log")
+    server = serve(None, log)
+    try:
+        r = query("--primary", "Luclin")
+        text = r.stdout.decode("latin-1")
+        check("plain report exits 0", r.returncode == 0)
+        check("report starts with the header", text.startswith("Servers\tPlayers\tZones\n"))
+        check("report ends with the total and one line feed", text.endswith(" Players on EverQuest\n"))
+        r = query("--primary", "Luclin", "--json")
+        doc = json.loads(r.stdout)
+        check("json primary players", doc["primary_players"] == 1402)
+        check("json servers", len(doc["servers"]) == 12 and doc["servers"][9]["players"] == -1)
+        requests = [json.loads(l) for l in open(log) if '"request"' in l]
+        check("requests are names then status, 4 bytes each",
+              [q["code"] for q in requests[:2]] == ["names", "status"] and all(q["length"] == 4 for q in requests))
+    finally:
+        server.terminate()
+        server.wait(10)
+
+    server = serve({"servers": [{"name": "A", "group": 1, "players": 1}], "silent": True}, log)
+    try:
+        start = time.monotonic()
+        r = query("--retries", "1")
+        check("silent service times out with 3", r.returncode == 3)
+        check("one retry after the timeout", time.monotonic() - start >= 0.55)
+    finally:
+        server.terminate()
+        server.wait(10)
+
+    server = serve({"servers": [{"name": "A", "group": 1, "players": 1}], "names_hex": "ffff0100050041000000"}, log)
+    try:
+        r = query("--json")
+        check("decoder message exits 1", r.returncode == 1)
+        check("names rejected is reported", json.loads(r.stdout)["names_rejected"] is True)
+    finally:
+        server.terminate()
+        server.wait(10)
+
+    answers = os.path.join(tmp, "answers")
+    os.mkdir(answers)
+    subprocess.run([args.statusd, "--write-answers", answers], check=True)
+    names, status = os.path.join(answers, "names.bin"), os.path.join(answers, "status.bin")
+    r = subprocess.run([args.query, "decode", names, status, "--primary", "Zek"], capture_output=True)
+    check("decode of saved answers", r.returncode == 0 and b"Zek\t94\t9\n" in r.stdout)
+    big = os.path.join(tmp, "big.bin")
+    open(big, "wb").write(b"\xff\xff\x01\x00" + b"x" * 4093)
+    for what, files in [("oversized file", [big, status]), ("missing file", [names, "/nonexistent"]),
+                        ("swapped files", [status, names])]:
+        r = subprocess.run([args.query, "decode", *files], capture_output=True)
+        check(what + " exits 2 with a message", r.returncode == 2 and r.stderr)
+    r = subprocess.run([args.query, "--bogus"], capture_output=True)
+    check("bad usage exits 2", r.returncode == 2)
+    r = subprocess.run([args.query, "--host", "no..such.host"], capture_output=True)
+    check("unresolvable host exits 2", r.returncode == 2)
+    r = subprocess.run([args.statusd, "--address", "10.0.0.1"], capture_output=True)
+    check("simulator refuses a non-loopback address", r.returncode == 2)
+
+sys.exit(1 if failures else 0)

@@ -1,0 +1,277 @@
+// Tests of the poll cycle driven by a fake clock, timer and service.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "status/poll.h"
+#include "tests/unit/answers.h"
+
+namespace {
+struct Sent {
+    uint32_t at;
+    unsigned char code;  // third byte: 1 names, 5 status, 9 banner
+};
+
+// The program around the cycle: a clock, one timer, the tray and a service that may answer.
+struct World {
+    unsigned char names[NAMES_BUFFER_SIZE] = {};
+    unsigned char status[STATUS_BUFFER_SIZE] = {};
+    char banner[BANNER_BUFFER_SIZE] = {};
+    char report[REPORT_TEXT_SIZE] = {};
+    StatusClient client;
+    Settings settings;
+
+    uint32_t now = 5000;
+    int selectError = 0;
+    std::string fatal;
+    std::vector<Sent> sent;
+    std::vector<Bytes> pending;  // answers that arrive shortly after a tick
+    TrayIcon icon = TrayIcon::Neutral;
+    std::string tip, rendered;
+    unsigned armedEvent = 0, kills = 0, timerFails = 0;
+    uint32_t armedInterval = 0;
+    std::function<void(World&, unsigned char)> service;
+
+    World() {
+        client.Buffers = StatusBuffers{names, 0, status, 0, banner, 0};
+        client.ReportText = report;
+        SetDefaultSettings(settings);
+    }
+
+    PollHost Host() {
+        return PollHost{this,
+                        [](void* c, unsigned) { ++Of(c).kills; },
+                        [](void* c) { return Of(c).selectError; },
+                        [](void* c, const char* text) { Of(c).fatal = text; },
+                        [](void* c) { return Of(c).now; },
+                        [](void* c, const unsigned char* code) {
+                            World& w = Of(c);
+                            w.sent.push_back({w.now, code[2]});
+                            if (w.service) w.service(w, code[2]);
+                        },
+                        [](void* c, TrayIcon icon, const char* tip) {
+                            Of(c).icon = icon;
+                            Of(c).tip = tip;
+                        },
+                        [](void* c, const char* text) { Of(c).rendered = text; },
+                        [](void* c, unsigned event, uint32_t interval) -> unsigned {
+                            World& w = Of(c);
+                            if (w.timerFails) return 0;
+                            w.armedEvent = event;
+                            w.armedInterval = interval;
+                            return event;
+                        }};
+    }
+    static World& Of(void* c) { return *static_cast<World*>(c); }
+
+    void Tick(unsigned id) {
+        const PollHost host = Host();
+        PollTick(client, settings, host, id);
+        for (const Bytes& answer : pending) DispatchDatagram(client.Buffers, answer.data(), answer.size(), now + 20);
+        pending.clear();
+    }
+    void First() { Tick(0); }
+    // Lets the armed timer fire until `end` (ms on the clock).
+    void RunUntil(uint32_t end) {
+        while (client.PollTimerId != 0 && now + armedInterval <= end) {
+            now += armedInterval;
+            Tick(client.PollTimerId);
+        }
+    }
+};
+
+void AnswerEverything(World& w, unsigned char code) {
+    if (code == 1) w.pending.push_back(WorkedNames());
+    if (code == 5) w.pending.push_back(WorkedStatus());
+}
+}  // namespace
+
+TEST(PollInterval, BackOffThresholds) {
+    uint32_t failures = 0;
+    std::vector<uint32_t> intervals;
+    for (int k = 1; k <= 60; ++k) intervals.push_back(NextPollInterval(failures));
+    for (int k = 1; k <= 60; ++k) {
+        const uint32_t expected = k <= 9 ? 1000 : k <= 19 ? 5000 : k <= 56 ? 15000 : 60000;
+        EXPECT_EQ(intervals[k - 1], expected) << k;
+    }
+    EXPECT_EQ(failures, 56u);
+    failures = 0xFFFFFFFFu;
+    EXPECT_EQ(NextPollInterval(failures), 60000u);
+    EXPECT_EQ(failures, 0xFFFFFFFFu);
+}
+
+TEST(PollStaleness, EdgeAndWrap) {
+    struct Case { uint32_t now, last; bool stale; };
+    const Case cases[] = {
+        {179999, 0, false}, {180000, 0, true}, {0, 180000, true}, {0, 179999, false},
+        {999, 0xFFFFFC18u, false},               // 1000 ms before and after the wrap: 2000 ms
+        {179000, 0xFFFFFC18u, true},             // 180000 across the wrap
+        {0x80000000u, 0, true},                  // the one difference with no positive twin
+    };
+    for (const Case& c : cases) EXPECT_EQ(StatusIsStale(c.now, c.last), c.stale) << c.now << " " << c.last;
+}
+
+TEST(PollTip, IconAndTextTable) {
+    struct Case {
+        const char* primary;
+        int32_t primaryPlayers, minPlayers;
+        TrayIcon icon;
+        const char* tip;
+    };
+    const Case cases[] = {
+        {"", 900, 3, TrayIcon::Neutral, "1357 Players on EverQuest"},
+        {"Gamma", -1, 0, TrayIcon::Down, "Gamma is DOWN,\r\n1357 Players on EverQuest"},
+        {"Beta", 0, 0, TrayIcon::Up, "0 Players on Beta,\r\n1357 Players on EverQuest"},
+        {"Beta", 2, 3, TrayIcon::Down, "Beta is DOWN,\r\n1357 Players on EverQuest"},
+        {"Beta", 3, 3, TrayIcon::Up, "3 Players on Beta,\r\n1357 Players on EverQuest"},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        SetDefaultSettings(s);
+        s.PrimaryServer = c.primary;
+        s.MinPlayers = c.minPlayers;
+        char tip[128];
+        EXPECT_EQ(ComposeTrayTip(s, c.primaryPlayers, 1357, tip, sizeof tip), c.icon) << c.primary;
+        EXPECT_STREQ(tip, c.tip);
+    }
+}
+
+TEST(PollCycle, SilentServiceBacksOffToTheSixtySecondBand) {
+    World w;
+    const uint32_t start = w.now;
+    w.First();
+    w.RunUntil(start + 800000);
+    std::vector<uint32_t> expected;
+    for (uint32_t t = 0; t <= 9000; t += 1000) expected.push_back(t);
+    for (uint32_t t = 14000; t <= 59000; t += 5000) expected.push_back(t);
+    for (uint32_t t = 74000; t <= 614000; t += 15000) expected.push_back(t);
+    for (uint32_t t = 674000; t <= 800000; t += 60000) expected.push_back(t);
+    ASSERT_EQ(w.sent.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(w.sent[i].at - start, expected[i]) << i;
+        EXPECT_EQ(w.sent[i].code, 1);
+    }
+    EXPECT_EQ(w.client.PollFailures, 56u);
+    EXPECT_EQ(w.rendered, "Waiting for server names...");
+    EXPECT_EQ(w.tip, "Waiting for server names...");
+    EXPECT_EQ(w.icon, TrayIcon::Neutral);
+}
+
+TEST(PollCycle, NormalStartThenEveryFifteenSeconds) {
+    World w;
+    w.service = AnswerEverything;
+    w.settings.PrimaryServer = "Beta";
+    const uint32_t start = w.now;
+    w.First();
+    w.RunUntil(start + 47000);
+    const std::vector<std::pair<uint32_t, unsigned char>> expected = {
+        {0, 1}, {1000, 5}, {2000, 5}, {17000, 5}, {32000, 5}, {47000, 5}};
+    ASSERT_EQ(w.sent.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(w.sent[i].at - start, expected[i].first);
+        EXPECT_EQ(w.sent[i].code, expected[i].second);
+    }
+    EXPECT_EQ(w.client.PollFailures, 0u);
+    EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");
+    EXPECT_EQ(w.tip, "123 Players on Beta,\r\n1357 Players on EverQuest");
+    EXPECT_EQ(w.icon, TrayIcon::Up);
+    EXPECT_EQ(w.kills, 5u);  // every armed timer is killed by its own tick
+}
+
+TEST(PollCycle, StatusMissingContinuesTheCount) {
+    World w;
+    w.service = [](World& world, unsigned char code) {
+        if (code == 1) world.pending.push_back(WorkedNames());
+    };
+    w.First();
+    w.Tick(w.client.PollTimerId);
+    EXPECT_EQ(w.client.PollFailures, 2u);
+    EXPECT_EQ(w.rendered, "Waiting for server status...");
+}
+
+TEST(PollCycle, HeldReportGoesStaleAtTheLimit) {
+    World w;
+    bool answering = true;
+    w.service = [&answering](World& world, unsigned char code) {
+        if (answering) AnswerEverything(world, code);
+    };
+    w.First();
+    w.RunUntil(w.now + 2000);  // reporting now
+    answering = false;
+    const uint32_t lastReceive = w.client.Buffers.LastReceiveTick;
+
+    w.now = lastReceive + 179999;
+    w.Tick(1);
+    EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");  // 179999 ms: still reporting
+    w.now = lastReceive + 180000;
+    w.Tick(1);
+    EXPECT_EQ(w.rendered, "Waiting for server status...");
+    EXPECT_EQ(w.sent.back().code, 5);
+    EXPECT_EQ(w.armedInterval, 1000u);
+    EXPECT_EQ(w.client.PollFailures, 1u);
+    EXPECT_NE(w.client.Buffers.NamesBuffer[0], 0);  // names are never dropped for staleness
+}
+
+TEST(PollCycle, StaleRuleAcrossTheTickCountWrap) {
+    World w;
+    w.now = 0xFFFFFFFFu - 500;
+    w.service = AnswerEverything;
+    w.First();
+    w.RunUntil(w.now + 2000);
+    EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");
+    w.service = nullptr;
+    w.RunUntil(w.now + 30000);  // past the wrap, far from the limit
+    EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");
+}
+
+TEST(PollCycle, DecodeErrorsStillCountAsReporting) {
+    World w;
+    w.service = [](World& world, unsigned char code) {
+        if (code == 1) world.pending.push_back(NamesAnswer({"A", "B", "C"}));  // three names against 1 + 1 records
+        if (code == 5) world.pending.push_back(StatusAnswer({5}, {{6, 1}}));
+    };
+    w.First();
+    w.Tick(1);
+    w.Tick(1);  // reporting tick: mismatch, names marked empty
+    EXPECT_EQ(w.rendered, "Server number mismatch- resubmitting...");
+    EXPECT_EQ(w.armedInterval, REPORTING_INTERVAL);
+    EXPECT_EQ(w.client.PollFailures, 0u);
+    EXPECT_EQ(w.tip, "0 Players on EverQuest");
+    w.Tick(1);
+    EXPECT_EQ(w.sent.back().code, 1);  // names asked for again
+}
+
+TEST(PollCycle, ForeignTimerIdsChangeNothing) {
+    World w;
+    w.Tick(7);
+    EXPECT_TRUE(w.client.FirstPoll);
+    EXPECT_TRUE(w.sent.empty());
+    w.First();
+    const size_t sends = w.sent.size();
+    w.Tick(0);  // a stray id 0 after the timer is armed
+    w.Tick(2);
+    EXPECT_EQ(w.sent.size(), sends);
+    EXPECT_EQ(w.client.PollTimerId, 1u);
+}
+
+TEST(PollCycle, FailedSelectEndsTheCycle) {
+    World w;
+    w.selectError = 10038;
+    w.First();
+    EXPECT_EQ(w.fatal, "Fatal: Unable to select read notifications (errno: 10038)");
+    EXPECT_TRUE(w.sent.empty());
+    EXPECT_TRUE(w.rendered.empty());
+    EXPECT_EQ(w.client.PollTimerId, 0u);
+    EXPECT_FALSE(w.client.FirstPoll);
+}
+
+TEST(PollCycle, FailedSetTimerStopsTicking) {
+    World w;
+    w.timerFails = 1;
+    w.First();
+    EXPECT_EQ(w.client.PollTimerId, 0u);
+    EXPECT_EQ(w.sent.size(), 1u);
+}

@@ -1,0 +1,156 @@
+// Tests of the settings load rules and the values a save writes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "settings/memory_store.h"
+#include "settings/settings.h"
+
+namespace {
+StoredValue Dword(int32_t value) {
+    StoredValue v{StoredType::Dword, std::vector<unsigned char>(4)};
+    std::memcpy(v.Data.data(), &value, 4);
+    return v;
+}
+StoredValue Text(const std::string& text) {
+    StoredValue v{StoredType::Text, {text.begin(), text.end()}};
+    v.Data.push_back(0);
+    return v;
+}
+Settings Load(MemoryStore& store) {
+    Settings s;
+    LoadSettings(s, MemoryStoreSeam(store));
+    return s;
+}
+int32_t StoredDword(const MemoryStore& store, const char* name) {
+    int32_t value = 0;
+    std::memcpy(&value, store.Values.at(name).Data.data(), 4);
+    return value;
+}
+}  // namespace
+
+TEST(Settings, FirstRunGivesDefaultsAndOpensTheKey) {
+    MemoryStore store;
+    const Settings s = Load(store);
+    EXPECT_EQ(store.Opens, 1);
+    EXPECT_EQ(store.Closes, 1);
+    EXPECT_EQ(s.X, 600);
+    EXPECT_EQ(s.Y, 10);
+    EXPECT_EQ(s.Width, 307);
+    EXPECT_EQ(s.Height, 674);
+    EXPECT_EQ(s.Maximized, 0);
+    EXPECT_EQ(s.PrimaryServer, "");
+    EXPECT_EQ(s.EverquestExe, "");
+    EXPECT_EQ(s.SortOrder, SORT_NONE);
+    EXPECT_FALSE(s.RunOnStartup);
+    EXPECT_EQ(s.MinPlayers, 3);
+}
+
+TEST(Settings, UnopenableStoreLeavesDefaults) {
+    MemoryStore store;
+    store.OpenFails = true;
+    store.Values["X"] = Dword(5);
+    Settings s;
+    EXPECT_TRUE(LoadSettings(s, MemoryStoreSeam(store)));
+    EXPECT_EQ(s.X, 600);
+    EXPECT_TRUE(SaveSettings(s, MemoryStoreSeam(store)));
+}
+
+TEST(Settings, EachNumberRuleStandsAlone) {
+    struct Case {
+        const char* name;
+        int32_t stored;
+        int32_t Settings::*field;
+        int32_t loaded;
+    };
+    const Case cases[] = {
+        {"X", -32000, &Settings::X, 600},       {"X", -31999, &Settings::X, -31999},
+        {"Y", -32000, &Settings::Y, 10},        {"Y", 300, &Settings::Y, 300},
+        {"Width", 160, &Settings::Width, 307},  {"Width", 161, &Settings::Width, 161},
+        {"Height", 24, &Settings::Height, 674}, {"Height", 0, &Settings::Height, 0},
+        {"Maximized", 2, &Settings::Maximized, 0}, {"Maximized", -1, &Settings::Maximized, 0},
+        {"Maximized", 1, &Settings::Maximized, 1}, {"SortOrder", 7, &Settings::SortOrder, 0},
+        {"SortOrder", 2, &Settings::SortOrder, 2}, {"SortOrder", -1, &Settings::SortOrder, 0},
+        {"SortOrder", 1, &Settings::SortOrder, 1}, {"MinPlayers", -1, &Settings::MinPlayers, 3},
+        {"MinPlayers", 0, &Settings::MinPlayers, 0}, {"MinPlayers", 70000, &Settings::MinPlayers, 70000},
+    };
+    for (const Case& c : cases) {
+        MemoryStore store;
+        const bool otherIsY = c.field != &Settings::Y;
+        store.Values[otherIsY ? "Y" : "X"] = Dword(otherIsY ? 300 : -32000);
+        store.Values[c.name] = Dword(c.stored);
+        const Settings s = Load(store);
+        EXPECT_EQ(s.*c.field, c.loaded) << c.name << " " << c.stored;
+        if (otherIsY) EXPECT_EQ(s.Y, 300) << c.name;
+        else EXPECT_EQ(s.X, 600) << c.name;
+    }
+}
+
+TEST(Settings, RunOnStartupIsAnyNonZeroAndSavesAsOne) {
+    MemoryStore store;
+    store.Values["RunOnStartup"] = Dword(5);
+    Settings s = Load(store);
+    EXPECT_TRUE(s.RunOnStartup);
+    SaveSettings(s, MemoryStoreSeam(store));
+    EXPECT_EQ(StoredDword(store, "RunOnStartup"), 1);
+}
+
+TEST(Settings, TextsTakeTheirBytesUpToTheFirstZero) {
+    struct Case {
+        const char* what;
+        StoredValue stored;
+        std::string loaded;
+    };
+    StoredValue unterminated{StoredType::Binary, {'a', 'b', 'c'}};
+    StoredValue inner{StoredType::Text, {'a', 0, 'b', 0}};
+    const Case cases[] = {
+        {"plain", Text("Bertoxxulous"), "Bertoxxulous"},
+        {"259 characters fit", Text(std::string(259, 'p')), std::string(259, 'p')},
+        {"260 characters and the zero do not", Text(std::string(260, 'p')), ""},
+        {"300 characters load as empty", Text(std::string(300, 'p')), ""},
+        {"no terminator", unterminated, "abc"},
+        {"zero in the middle", inner, "a"},
+        {"a number where a text belongs", Dword(0x00434241), "ABC"},
+    };
+    for (const Case& c : cases) {
+        MemoryStore store;
+        store.Values["PrimaryServer"] = c.stored;
+        store.Values["EverquestExe"] = c.stored;
+        const Settings s = Load(store);
+        EXPECT_EQ(s.PrimaryServer, c.loaded) << c.what;
+        EXPECT_EQ(s.EverquestExe, c.loaded) << c.what;
+    }
+}
+
+TEST(Settings, NumbersOfTheWrongSizeKeepTheirDefaults) {
+    MemoryStore store;
+    store.Values["X"] = StoredValue{StoredType::Binary, {1, 2}};
+    store.Values["Y"] = StoredValue{StoredType::Binary, std::vector<unsigned char>(8, 1)};
+    store.Values["Width"] = Text("wide text value");
+    store.Values["MinPlayers"] = StoredValue{StoredType::Binary, {}};
+    store.Values["Height"] = Text("abc");  // four bytes with the zero: taken as a number
+    const Settings s = Load(store);
+    EXPECT_EQ(s.X, 600);
+    EXPECT_EQ(s.Y, 10);
+    EXPECT_EQ(s.Width, 307);
+    EXPECT_EQ(s.MinPlayers, 3);
+    EXPECT_EQ(s.Height, 0x00636261);
+}
+
+TEST(Settings, SaveWritesAllTenValuesInTheirTypes) {
+    Settings s;
+    SetDefaultSettings(s);
+    s.X = -5;
+    s.MinPlayers = -7;
+    s.PrimaryServer = "Tunare";
+    MemoryStore store;
+    EXPECT_FALSE(SaveSettings(s, MemoryStoreSeam(store)));
+    EXPECT_EQ(store.Values.size(), 10u);
+    EXPECT_EQ(StoredDword(store, "X"), -5);
+    EXPECT_EQ(StoredDword(store, "MinPlayers"), -7);  // saved as is, becomes 3 at the next load
+    EXPECT_EQ(store.Values.at("EverquestExe").Type, StoredType::Text);
+    EXPECT_EQ(store.Values.at("EverquestExe").Data, std::vector<unsigned char>{0});
+    EXPECT_EQ(store.Values.at("PrimaryServer").Data.size(), 7u);
+    EXPECT_EQ(Load(store).MinPlayers, 3);
+    EXPECT_EQ(Load(store).PrimaryServer, "Tunare");
+}

@@ -1,0 +1,36 @@
+// Layout arithmetic of the report picture: lines, first columns, size and tab stops.
+#pragma once
+
+#include <cstdint>
+
+// One line of a report text: its characters up to, not including, its line feed.
+struct ReportLine {
+    const char* Text;
+    int Length;
+    int FirstColumnLength;  // characters before the first tab, or the whole line
+    bool Last;              // no line feed follows
+};
+
+// Splits the line that starts at cursor and moves cursor past its line feed.
+ReportLine NextReportLine(const char*& cursor);
+
+struct TextExtent {
+    unsigned Width;
+    unsigned Height;
+};
+
+// Reads the packed result of GetTabbedTextExtent: width in the low, height in the high 16 bits.
+TextExtent UnpackExtent(uint32_t packed);
+
+struct ReportLayout {
+    int ColumnWidth;   // W: widest first column of all lines but the last
+    int LineHeight;    // L: the last line's height, where the rules are set off
+    int Width;         // 3 x W, or 3 x the last line's first column when W is 0
+    int Height;        // all lines' heights together
+    int TabStops[2];   // right-aligned stops at W + 80 and W + 150
+};
+
+using MeasureFirstColumn = TextExtent (*)(void* context, const char* text, int count);
+
+// The measuring pass: every line's first column, the last line's width left out of W.
+ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* context);
