@@ -1,0 +1,137 @@
+// Start-up, the single-instance check, the message loop and the ordered shutdown.
+#include <cstdlib>
+
+#include "app/app_win.h"
+#include "settings/registry_store_win.h"
+#include "status/socket_win.h"
+
+App TheApp;
+
+namespace {
+void ShowFatal(const char* text) { MessageBoxA(nullptr, text, "Error", MB_ICONWARNING); }
+
+// Another instance's window, restored and brought forward; true when there was one.
+bool HandOverToRunningInstance(ATOM classAtom) {
+    HWND running = FindWindowA(MAKEINTATOM(classAtom), nullptr);
+    if (!running) return false;
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return true;
+}
+
+// Exit paths 4 to 8.
+int Teardown(App& app) {
+    if (app.StatusSocket != INVALID_SOCKET) closesocket(app.StatusSocket);
+    app.StatusSocket = INVALID_SOCKET;
+    WSACleanup();
+    UnregisterClassA(MAKEINTATOM(app.ClassAtom), app.Instance);
+    DestroyIcon(app.SmallClassIcon);
+    DestroyIcon(app.LargeClassIcon);
+    return 0;
+}
+
+void LoadUserSettings(Settings& settings) {
+    RegistryStore key = UserSettingsKey();
+    LoadSettings(settings, RegistryStoreSeam(key));
+}
+
+struct SharedBuffers {
+    unsigned char* Names;
+    unsigned char* Status;
+    char* Report;
+    char* Banner;
+};
+
+// Allocated in this order and freed in the reverse one; false when any of them is missing.
+bool AllocateBuffers(SharedBuffers& b) {
+    b.Names = static_cast<unsigned char*>(std::malloc(NAMES_BUFFER_SIZE));
+    b.Status = static_cast<unsigned char*>(std::malloc(STATUS_BUFFER_SIZE));
+    b.Report = static_cast<char*>(std::malloc(REPORT_TEXT_SIZE));
+    b.Banner = static_cast<char*>(std::malloc(BANNER_BUFFER_SIZE));
+    return b.Names && b.Status && b.Report && b.Banner;
+}
+
+void FreeBuffers(SharedBuffers& b) {
+    std::free(b.Banner);
+    std::free(b.Report);
+    std::free(b.Status);
+    std::free(b.Names);
+    b = SharedBuffers{};
+}
+
+void AttachBuffers(StatusClient& client, SharedBuffers& b) {
+    b.Names[0] = 0;
+    b.Status[0] = 0;
+    b.Report[0] = 0;
+    b.Banner[0] = 0;
+    client.Buffers.NamesBuffer = b.Names;
+    client.Buffers.StatusBuffer = b.Status;
+    client.Buffers.BannerBuffer = b.Banner;
+    client.ReportText = b.Report;
+}
+
+void RunMessageLoop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+}  // namespace
+
+void SaveUserSettings(const Settings& settings) {
+    RegistryStore key = UserSettingsKey();
+    SaveSettings(settings, RegistryStoreSeam(key));
+}
+
+int RunTallowin(HINSTANCE instance) {
+    App& app = TheApp;
+    app.Instance = instance;
+    if (RegisterMainClass(app) == 0) {
+        ShowFatal("Fatal: Cannot register window class");
+        return 0;
+    }
+    if (HandOverToRunningInstance(app.ClassAtom)) return 0;
+    if (!StartWinsock()) {
+        ShowFatal("Fatal: Unable to init winsock");
+        return 0;
+    }
+    app.StatusSocket = CreateStatusSocket();
+    if (app.StatusSocket == INVALID_SOCKET) {
+        ShowFatal("Fatal: Unable to create socket");
+        return Teardown(app);
+    }
+    const hostent* host = ResolveStatusHost(StatusHostName());
+    if (!host) {
+        ShowFatal("Fatal: Unable to resolve server name\n(are you connected?)");
+        return Teardown(app);
+    }
+    if (!ConnectStatusSocket(app.StatusSocket, host)) {
+        ShowFatal("Fatal: Unable to connect socket");
+        return Teardown(app);
+    }
+    LoadUserSettings(app.UserSettings);
+    const Settings& s = app.UserSettings;
+    HWND window = CreateWindowExA(0, MAKEINTATOM(app.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, s.X, s.Y, s.Width,
+                                  s.Height, nullptr, nullptr, instance, nullptr);
+    if (!window) {
+        ShowFatal("Fatal: Unable to create window");
+        return Teardown(app);
+    }
+    SharedBuffers buffers{};
+    if (!AllocateBuffers(buffers)) {
+        // Without its buffers the poll cycle cannot run: end like a failed window creation,
+        // taking the window (and its tray icon) down first; the loaded settings are not saved.
+        DestroyWindow(window);
+        FreeBuffers(buffers);
+        ShowFatal("Fatal: Unable to allocate memory");
+        return Teardown(app);
+    }
+    AttachBuffers(app.Client, buffers);
+    RunMessageLoop();
+    app.Client.Buffers = StatusBuffers{};
+    app.Client.ReportText = nullptr;
+    FreeBuffers(buffers);
+    SaveUserSettings(app.UserSettings);
+    return Teardown(app);
+}

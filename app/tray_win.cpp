@@ -1,0 +1,37 @@
+// The one access to the tray icon: add, modify, delete, with the tip cut to 63 characters.
+#include "app/tray_win.h"
+
+#include "status/socket_win.h"
+
+namespace {
+// What the tray shows now, so that a re-created taskbar gets the same icon and tip back.
+HICON shownIcon;
+char shownTip[64];
+}  // namespace
+
+void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip) {
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = TRAY_RECORD_SIZE;
+    record.hWnd = window;
+    record.uID = TRAY_ICON_ID;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAYNOTIFY;
+    if (operation == NIM_ADD || operation == NIM_MODIFY) record.hIcon = icon;
+    lstrcpynA(record.szTip, tip ? tip : "", 64);
+}
+
+BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip) {
+    NOTIFYICONDATAA record;
+    FillTrayRecord(record, window, operation, icon, tip);
+    if (operation == NIM_ADD || operation == NIM_MODIFY) {
+        shownIcon = record.hIcon;
+        lstrcpynA(shownTip, record.szTip, sizeof shownTip);
+    }
+    return Shell_NotifyIconA(operation, &record);
+}
+
+BOOL RestoreTrayIcon(HWND window) {
+    char tip[sizeof shownTip];
+    lstrcpynA(tip, shownTip, sizeof tip);
+    return SetTrayIcon(window, NIM_ADD, shownIcon, tip);
+}

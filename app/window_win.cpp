@@ -1,0 +1,168 @@
+// The main window: its procedure, its drawing state and icons, the tray and the poll tick's host.
+#include "app/app_win.h"
+
+#include "app/tray_win.h"
+#include "res/resource.h"
+#include "status/socket_win.h"
+
+const char* const MAIN_CLASS_NAME = "TallowinDisplayClass";
+
+namespace {
+HICON LoadSmallIcon(HINSTANCE instance, int id) {
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+}
+
+HICON IconFor(TrayIcon icon) {
+    switch (icon) {
+    case TrayIcon::Up: return TheApp.IconUp;
+    case TrayIcon::Down: return TheApp.IconDown;
+    default: return TheApp.IconNeutral;
+    }
+}
+
+// The poll tick's view of this window.
+PollHost WindowPollHost(HWND window) {
+    return PollHost{
+        window,
+        [](void* w, unsigned id) { KillTimer(static_cast<HWND>(w), id); },
+        [](void* w) {
+            const int result = WSAAsyncSelect(TheApp.StatusSocket, static_cast<HWND>(w), WM_SOCKETNOTIFY, FD_READ);
+            return result == SOCKET_ERROR ? WSAGetLastError() : 0;
+        },
+        [](void* w, const char* text) {
+            MessageBoxA(static_cast<HWND>(w), text, "Error", MB_ICONWARNING);
+            PostMessageA(static_cast<HWND>(w), WM_CLOSE, 0, 0);
+        },
+        [](void*) -> uint32_t { return GetTickCount(); },
+        [](void*, const unsigned char* code) { SendRequest(TheApp.StatusSocket, code); },
+        [](void* w, TrayIcon icon, const char* tip) { SetTrayIcon(static_cast<HWND>(w), NIM_MODIFY, IconFor(icon), tip); },
+        [](void*, const char* text) {
+            RenderReport(TheApp.Canvas, text);
+            CopyReport(TheApp.Canvas);
+        },
+        [](void* w, unsigned event, uint32_t interval) -> unsigned {
+            return static_cast<unsigned>(SetTimer(static_cast<HWND>(w), event, interval, nullptr));
+        }};
+}
+
+LRESULT OnCreate(HWND window) {
+    CreateReportCanvas(TheApp.Canvas, window);
+    RenderReport(TheApp.Canvas, "Waiting for server data...");
+    TheApp.IconUp = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_UP);
+    TheApp.IconDown = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_DOWN);
+    TheApp.IconNeutral = LoadSmallIcon(TheApp.Instance, IDI_NEUTRAL);
+    SetTrayIcon(window, NIM_ADD, TheApp.IconNeutral, "Tallowin");
+    PostMessageA(window, WM_TIMER, TheApp.Client.PollTimerId, 0);
+    return 0;
+}
+
+LRESULT OnDestroy(HWND window) {
+    if (TheApp.Client.PollTimerId != 0) KillTimer(window, TheApp.Client.PollTimerId);
+    ReleaseReportCanvas(TheApp.Canvas, window);
+    SetTrayIcon(window, NIM_DELETE, nullptr, nullptr);
+    for (HICON* icon : {&TheApp.IconUp, &TheApp.IconDown, &TheApp.IconNeutral}) {
+        if (*icon) DestroyIcon(*icon);
+        *icon = nullptr;
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (wParam != SIZE_MINIMIZED) return DefWindowProcA(window, WM_SIZE, wParam, lParam);
+    CloseWindow(window);
+    ShowWindow(window, SW_HIDE);
+    return 0;
+}
+
+LRESULT OnPaint(HWND window, WPARAM wParam, LPARAM lParam) {
+    PaintReport(TheApp.Canvas, window);
+    return DefWindowProcA(window, WM_PAINT, wParam, lParam);
+}
+
+LRESULT OnWindowPosChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+    Settings& settings = TheApp.UserSettings;
+    if (IsZoomed(window)) {
+        settings.Maximized = 1;
+    } else if (!IsIconic(window)) {
+        const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+        settings.X = pos->x;
+        settings.Y = pos->y;
+        settings.Width = pos->cx;
+        settings.Height = pos->cy;
+        settings.Maximized = 0;
+    }
+    return DefWindowProcA(window, WM_WINDOWPOSCHANGED, wParam, lParam);
+}
+
+LRESULT OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (lParam == WM_LBUTTONUP) {
+        ShowWindow(window, TheApp.UserSettings.Maximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
+        SetForegroundWindow(window);
+    }
+    return DefWindowProcA(window, WM_TRAYNOTIFY, wParam, lParam);
+}
+
+LRESULT OnTimer(HWND window, WPARAM wParam) {
+    PollTick(TheApp.Client, TheApp.UserSettings, WindowPollHost(window), static_cast<unsigned>(wParam));
+    return 0;
+}
+
+// A session that ends takes the process with it before the message loop can end, so the
+// settings are saved here, once.
+LRESULT OnEndSession(WPARAM wParam) {
+    if (wParam && !TheApp.SavedAtSessionEnd) {
+        TheApp.SavedAtSessionEnd = true;
+        SaveUserSettings(TheApp.UserSettings);
+    }
+    return 0;
+}
+
+// Explorer restarted: its new taskbar knows no icons, so the icon is added again.
+LRESULT OnTaskbarCreated(HWND window) {
+    RestoreTrayIcon(window);
+    return 0;
+}
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: return OnCreate(window);
+    case WM_DESTROY: return OnDestroy(window);
+    case WM_SIZE: return OnSize(window, wParam, lParam);
+    case WM_PAINT: return OnPaint(window, wParam, lParam);
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_WINDOWPOSCHANGED: return OnWindowPosChanged(window, wParam, lParam);
+    case WM_TIMER: return OnTimer(window, wParam);
+    case WM_ENDSESSION: return OnEndSession(wParam);
+    case WM_TRAYNOTIFY: return OnTrayNotify(window, wParam, lParam);
+    case WM_SOCKETNOTIFY:
+        OnSocketNotify(window, TheApp.StatusSocket, TheApp.Client.Buffers, lParam);
+        return 0;
+    case WM_BANNERREADY:
+        OnBannerReady(window, TheApp.Client.Buffers);
+        return 0;
+    default:
+        if (message == TheApp.TaskbarCreated && message != 0) return OnTaskbarCreated(window);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+ATOM RegisterMainClass(App& app) {
+    app.LargeClassIcon = static_cast<HICON>(
+        LoadImageA(app.Instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    app.SmallClassIcon = LoadSmallIcon(app.Instance, IDI_APP);
+    WNDCLASSEXA windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_OWNDC;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = app.Instance;
+    windowClass.hIcon = app.LargeClassIcon;
+    windowClass.hIconSm = app.SmallClassIcon;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = MAIN_CLASS_NAME;
+    app.ClassAtom = RegisterClassExA(&windowClass);
+    app.TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    return app.ClassAtom;
+}

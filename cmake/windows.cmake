@@ -1,0 +1,70 @@
+# Windows tree (MinGW-w64, i686): Tallowin.exe, the query tool, Windows tests and end-to-end tests under Wine.
+set(STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+add_core_library(tallowin_core)
+
+# The Win32 glue beside the core, shared by the program and its Windows tests.
+add_library(tallowin_win STATIC
+  app/window_win.cpp
+  app/tray_win.cpp
+  app/startup_win.cpp
+  status/socket_win.cpp
+  view/render_win.cpp
+  settings/registry_store_win.cpp)
+target_compile_definitions(tallowin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
+  TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
+target_link_libraries(tallowin_win PUBLIC tallowin_core ws2_32 gdi32 user32 shell32)
+
+add_executable(Tallowin WIN32 app/main_win.cpp res/tallowin.rc)
+target_link_libraries(Tallowin PRIVATE tallowin_win)
+target_link_options(Tallowin PRIVATE ${STATIC_LINK} -s)
+set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/app.ico ${CMAKE_SOURCE_DIR}/res/neutral.ico
+  ${CMAKE_SOURCE_DIR}/res/primary_up.ico ${CMAKE_SOURCE_DIR}/res/primary_down.ico)
+
+include(cmake/tools.cmake)
+
+# GoogleTest, built from source with the same compiler.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -Wno-error)
+target_compile_options(gtest_main PRIVATE -Wno-error)
+
+function(add_windows_test name)
+  add_executable(${name} ${ARGN} res/tallowin.rc)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE tallowin_win gtest_main)
+  target_link_options(${name} PRIVATE ${STATIC_LINK})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)
+endfunction()
+
+add_windows_test(registry_win_test tests/win/registry_test.cpp)
+add_windows_test(socket_win_test tests/win/socket_test.cpp tests/win/loopback_peer.cpp)
+add_windows_test(render_win_test tests/win/render_test.cpp)
+add_windows_test(window_win_test tests/win/window_test.cpp tests/win/loopback_peer.cpp)
+
+# A helper the end-to-end tests use to look at and poke the program's windows.
+add_executable(tallowin-probe tests/e2e/probe.cpp)
+target_link_libraries(tallowin-probe PRIVATE gdi32 user32 shell32 advapi32)
+target_link_options(tallowin-probe PRIVATE ${STATIC_LINK})
+
+# Per-tick cost and resource use of the real window procedure, measured under Wine.
+add_executable(tick_bench_win tests/bench/tick_bench_win.cpp tests/unit/answers.cpp tests/win/loopback_peer.cpp res/tallowin.rc)
+target_include_directories(tick_bench_win PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(tick_bench_win PRIVATE tallowin_win psapi)
+target_link_options(tick_bench_win PRIVATE ${STATIC_LINK})
+
+set(TALLOWIN_STATUSD "" CACHE FILEPATH "The native tallowin-statusd, for the end-to-end tests")
+find_program(PYTHON3 python3)
+if(TALLOWIN_STATUSD AND PYTHON3)
+  set(E2E_ARGS --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
+      --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
+  foreach(test startup shell poll garbage)
+    add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
+    set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+  endforeach()
+  add_test(NAME e2e_stale COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_stale.py ${E2E_ARGS})
+  set_tests_properties(e2e_stale PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS slow)
+endif()

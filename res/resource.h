@@ -1,0 +1,29 @@
+// Resource and command identifiers of Tallowin.
+#pragma once
+
+#define IDI_APP 101
+#define IDI_PRIMARY_UP 102
+#define IDI_PRIMARY_DOWN 103
+#define IDI_NEUTRAL 104
+#define IDM_POPUPS 105
+#define IDD_OPTIONS 106
+#define IDD_ABOUT 107
+
+#define ID_SHOW 40000
+#define ID_OPTIONS 40001
+#define ID_LAUNCH 40002
+#define ID_VISIT 40003
+#define ID_CHAT_BANNER 40004
+#define ID_EMAIL 40005
+#define ID_ABOUT 40006
+#define ID_CLOSE 40007
+
+#define IDC_ABOUT_TEXT 1000
+#define IDC_PRIMARY_SERVER 1000
+#define IDC_EXE_PATH 1001
+#define IDC_BROWSE 1002
+#define IDC_RUN_ON_STARTUP 1003
+#define IDC_SORT_NONE 1004
+#define IDC_SORT_NAME 1005
+#define IDC_SORT_PLAYERS 1006
+#define IDC_MIN_PLAYERS 1007

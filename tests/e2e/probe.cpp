@@ -1,0 +1,161 @@
+// tallowin-probe: looks at and pokes Tallowin's windows for the end-to-end tests, printing JSON lines.
+#include <windows.h>
+#include <shellapi.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+std::string Escaped(const char* text) {
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (*p == '"' || *p == '\\') { out += '\\'; out += static_cast<char>(*p); }
+        else if (*p == '\n') out += "\\n";
+        else if (*p == '\r') out += "\\r";
+        else if (*p == '\t') out += "\\t";
+        else if (*p < 0x20 || *p >= 0x80) { char u[8]; std::snprintf(u, sizeof u, "\\u%04x", *p); out += u; }
+        else out += static_cast<char>(*p);
+    }
+    return out;
+}
+
+HWND MainWindow() { return FindWindowA("TallowinDisplayClass", nullptr); }
+
+int PrintMain() {
+    HWND w = MainWindow();
+    if (!w) { std::printf("{\"found\":false}\n"); return 1; }
+    RECT r, c;
+    GetWindowRect(w, &r);
+    GetClientRect(w, &c);
+    POINT origin{0, 0};
+    ClientToScreen(w, &origin);
+    std::printf("{\"found\":true,\"hwnd\":%lu,\"visible\":%s,\"iconic\":%s,\"zoomed\":%s,\"left\":%ld,\"top\":%ld,"
+                "\"right\":%ld,\"bottom\":%ld,\"client_x\":%ld,\"client_y\":%ld,\"client_w\":%ld,\"client_h\":%ld,"
+                "\"foreground\":%s}\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), IsWindowVisible(w) ? "true" : "false",
+                IsIconic(w) ? "true" : "false", IsZoomed(w) ? "true" : "false", r.left, r.top, r.right, r.bottom,
+                origin.x, origin.y, c.right, c.bottom, GetForegroundWindow() == w ? "true" : "false");
+    return 0;
+}
+
+BOOL CALLBACK ListBox(HWND w, LPARAM) {
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+    char caption[256] = "", text[2048] = "";
+    GetWindowTextA(w, caption, sizeof caption);
+    GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
+    std::printf("{\"hwnd\":%lu,\"owner\":%lu,\"caption\":\"%s\",\"text\":\"%s\"}\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(GetWindow(w, GW_OWNER))),
+                Escaped(caption).c_str(), Escaped(text).c_str());
+    return TRUE;
+}
+
+// The tooltips of the tray live in Explorer's process: their texts are read through a block of
+// that process's memory.
+void PrintTools(HWND tip) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tip, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return;
+    const SIZE_T textRoom = 1024;
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(TTTOOLINFOA) + textRoom,
+                                                     MEM_COMMIT, PAGE_READWRITE));
+    const int tools = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; remote && i < tools; ++i) {
+        TTTOOLINFOA info;
+        ZeroMemory(&info, sizeof info);
+        info.cbSize = sizeof info;
+        info.lpszText = remote + sizeof info;
+        char text[textRoom] = "";
+        WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
+        WriteProcessMemory(process, remote + sizeof info, text, 1, nullptr);
+        if (!SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote))) continue;
+        ReadProcessMemory(process, remote, &info, sizeof info, nullptr);
+        if (info.lpszText && info.lpszText != LPSTR_TEXTCALLBACKA) {
+            ReadProcessMemory(process, info.lpszText, text, textRoom - 1, nullptr);
+        }
+        text[textRoom - 1] = 0;
+        std::printf("{\"tooltip\":%lu,\"tool\":%d,\"text\":\"%s\"}\n",
+                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(tip)), i, Escaped(text).c_str());
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+}
+
+BOOL CALLBACK ListTip(HWND w, LPARAM) {
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "tooltips_class32") == 0) PrintTools(w);
+    return TRUE;
+}
+
+BOOL CALLBACK ListWindow(HWND w, LPARAM) {
+    char cls[64] = "", text[256] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    GetWindowTextA(w, text, sizeof text);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    std::printf("{\"hwnd\":%lu,\"class\":\"%s\",\"text\":\"%s\",\"visible\":%s,\"pid\":%lu}\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), Escaped(cls).c_str(),
+                Escaped(text).c_str(), IsWindowVisible(w) ? "true" : "false", pid);
+    return TRUE;
+}
+
+HWND HandleArg(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(text, nullptr, 0))); }
+
+// Takes the program's icon out of the tray, then tells the program that the taskbar was re-created,
+// as happens when Explorer restarts.
+int SimulateTaskbarRestart(bool broadcast) {
+    HWND w = MainWindow();
+    if (!w) return 1;
+    NOTIFYICONDATAA record;
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = 88;
+    record.hWnd = w;
+    record.uID = 1;
+    Shell_NotifyIconA(NIM_DELETE, &record);
+    if (broadcast) PostMessageA(w, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tallowin-probe main|wait-main MS|boxes|tips|close HWND|post HWND MSG W L|"
+                             "send HWND MSG W L|taskbar-restart|tray-remove|move X Y W H\n");
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "main") return PrintMain();
+    if (command == "wait-main") {
+        const DWORD end = GetTickCount() + static_cast<DWORD>(argc > 2 ? std::atoi(argv[2]) : 10000);
+        while (!MainWindow() && GetTickCount() < end) Sleep(50);
+        return PrintMain();
+    }
+    if (command == "boxes") { EnumWindows(ListBox, 0); return 0; }
+    if (command == "windows") { EnumWindows(ListWindow, 0); return 0; }
+    if (command == "tips") { EnumWindows(ListTip, 0); return 0; }
+    if (command == "close" && argc > 2) return PostMessageA(HandleArg(argv[2]), WM_COMMAND, IDOK, 0) ? 0 : 1;
+    if ((command == "post" || command == "send") && argc > 5) {
+        HWND w = std::strcmp(argv[2], "main") == 0 ? MainWindow() : HandleArg(argv[2]);
+        const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
+        const WPARAM wParam = static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0));
+        const LPARAM lParam = static_cast<LPARAM>(std::strtoul(argv[5], nullptr, 0));
+        if (command == "post") return PostMessageA(w, message, wParam, lParam) ? 0 : 1;
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(w, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) ? 0 : 1;
+    }
+    if (command == "taskbar-restart") return SimulateTaskbarRestart(true);
+    if (command == "tray-remove") return SimulateTaskbarRestart(false);
+    if (command == "move" && argc > 5) {
+        return SetWindowPos(MainWindow(), nullptr, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                            std::atoi(argv[5]), SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
+    }
+    std::fprintf(stderr, "tallowin-probe: unknown command %s\n", command.c_str());
+    return 2;
+}

@@ -1,0 +1,32 @@
+// Drawing the report into an off-screen bitmap and copying it to the window.
+#pragma once
+
+#include <windows.h>
+
+// The window's drawing state. All null or 0 until CreateReportCanvas.
+struct ReportCanvas {
+    HDC WindowDC;
+    HDC MemoryDC;
+    HPEN ReportPen;
+    HGDIOBJ PrevPen;
+    HGDIOBJ ReportFont;
+    HGDIOBJ PrevFont;
+    HBITMAP ReportBitmap;
+    HGDIOBJ PrevBitmap;
+    int ReportWidth;
+    int ReportHeight;
+};
+
+constexpr int REPORT_LEFT = 4;
+constexpr int REPORT_TOP = 4;
+
+// The window's own context, a memory context with the report pen and the system font selected.
+void CreateReportCanvas(ReportCanvas& canvas, HWND window);
+// Puts back and releases everything, the report bitmap included.
+void ReleaseReportCanvas(ReportCanvas& canvas, HWND window);
+// Draws the text into a new report bitmap, replacing the old one.
+void RenderReport(ReportCanvas& canvas, const char* text);
+// Copies the report bitmap to the window at (4, 4).
+void CopyReport(const ReportCanvas& canvas);
+// WM_PAINT: black client area, then the copy.
+void PaintReport(const ReportCanvas& canvas, HWND window);
