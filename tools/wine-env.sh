@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Sourced: a Wine prefix for a build tree (booted once, one desktop with taskbar and tray) and an X display.
+# Usage: source tools/wine-env.sh BUILD_DIR
+WINE_BUILD_DIR="$(cd "$1" && pwd)"
+export WINEPREFIX="$WINE_BUILD_DIR/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# An X display: the user's when there is one that answers, else a virtual one that ends with this shell.
+display_answers() { [ -n "${DISPLAY:-}" ] && { ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1; }; }
+if ! display_answers; then
+    for n in $(seq 70 99); do
+        [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        TALLOWIN_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        break
+    done
+fi
+
+if [ ! -f "$WINEPREFIX/.tallowin-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    # Every program shares one desktop with a taskbar and a tray; no crash dialogs in tests.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Tallowin /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Tallowin /d 1024x768 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops\Tallowin' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.tallowin-ready"
+fi
+wineserver -p
+
+wine_env_cleanup() {
+    wineserver -k 2>/dev/null || true
+    if [ -n "${TALLOWIN_XVFB_PID:-}" ]; then kill "$TALLOWIN_XVFB_PID" 2>/dev/null || true; fi
+}
