@@ -22,12 +22,20 @@ set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/app.ico ${CMAKE_SOURCE_DIR}/res/neutral.ico
   ${CMAKE_SOURCE_DIR}/res/primary_up.ico ${CMAKE_SOURCE_DIR}/res/primary_down.ico)
 
-include(cmake/tools.cmake)
+if(HAVE_TOOL_HEADERS)
+  include(cmake/tools.cmake)
+endif()
+
+set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources, for the Windows tests")
+if(NOT EXISTS ${GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+  message(STATUS "No GoogleTest sources: the Windows tests are left out")
+  return()
+endif()
 
 # GoogleTest, built from source with the same compiler.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 target_compile_options(gtest PRIVATE -Wno-error)
 target_compile_options(gtest_main PRIVATE -Wno-error)
 

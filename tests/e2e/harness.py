@@ -216,3 +216,41 @@ def tray_mark(picture, slot=0):
         if counts.get(colour, 0) >= 40:
             return name
     return None
+
+
+def gaps(requests):
+    """Seconds between consecutive requests."""
+    return [b["t"] - a["t"] for a, b in zip(requests, requests[1:])]
+
+
+def show_window(s):
+    s.post(WM_TRAYNOTIFY, 0, WM_LBUTTONUP)
+    return s.wait("shown", lambda: (lambda m: m if m and m["visible"] else None)(s.main_window()), timeout=10)
+
+
+def report_rows(picture, main, line_height=16):
+    """The report picture's rows of text (as y ranges) and its rule rows, inside the client area."""
+    cx, cy = main["client_x"] + 4, main["client_y"] + 4
+    rules = [y - cy for y in range(cy, cy + 600) if any(r > 40 for r in picture.runs(GREEN, y, cx, cx + 500))]
+    return cx, cy, rules
+
+
+def first_column_end(picture, x0, y0, y1, right):
+    """Where a row's first column ends: the last text pixel before a black gap of 15 px or more."""
+    last, gap = None, 0
+    for x in range(x0, right):
+        if any(picture.at(x, y) == TEXT_GREEN for y in range(y0, y1)):
+            if last is not None and gap >= 15:
+                return last
+            last, gap = x, 0
+        elif last is not None:
+            gap += 1
+    return last
+
+
+def rightmost_text(picture, x0, y0, y1, right):
+    found = None
+    for x in range(x0, right):
+        if any(picture.at(x, y) == TEXT_GREEN for y in range(y0, y1)):
+            found = x
+    return found
