@@ -30,6 +30,16 @@ if [ ! -f "$WINEPREFIX/.tallowin-ready" ]; then
     touch "$WINEPREFIX/.tallowin-ready"
 fi
 wineserver -p
+# Wine's services and the desktop (with its taskbar and tray) start here, holding no pipe of a
+# test runner: a runner waits for every process that holds its output to end.
+wine reg query 'HKCU\Software\Wine\Explorer' </dev/null >/dev/null 2>&1
+wine explorer /desktop=Tallowin,1024x768 </dev/null >/dev/null 2>&1 &
+for _ in $(seq 100); do
+    # Into a file, not a pipe: a process that the probe might start must not hold a pipe open.
+    wine "$WINE_BUILD_DIR/tallowin-probe.exe" windows </dev/null >"$WINEPREFIX/.windows" 2>/dev/null || true
+    grep -q Shell_TrayWnd "$WINEPREFIX/.windows" && break
+    sleep 0.1
+done
 
 wine_env_cleanup() {
     wineserver -k 2>/dev/null || true

@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Measures Tallowin under Wine: start-up time to the tray icon, idle CPU per minute, the tick cost and the
+GDI objects and resident size over many ticks. Run inside tools/wine-env.sh's environment:
+    source tools/wine-env.sh build/mingw && python3 tools/measure.py build/mingw build/native"""
+import os, re, statistics, subprocess, sys, time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
+from harness import Picture, tray_mark, WM_CLOSE  # noqa: E402
+
+mingw, native = (os.path.abspath(a) for a in sys.argv[1:3])
+exe, probe = os.path.join(mingw, "Tallowin.exe"), os.path.join(mingw, "tallowin-probe.exe")
+env = dict(os.environ)
+shot = "/tmp/tallowin-measure.png"
+
+
+def wine(*args, **kw):
+    return subprocess.run(["wine", *args], env=env, capture_output=True, **kw)
+
+
+def cpu_seconds(pid):
+    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+statusd = subprocess.Popen([os.path.join(native, "tallowin-statusd"), "--address", "127.0.0.29", "--log", "/dev/null",
+                            "--max-seconds", "600"])
+time.sleep(0.3)
+run_env = dict(env, TALLOWIN_STATUS_HOST="127.0.0.29")
+
+# Start-up: from launch to the icon in the tray, several times.
+startups = []
+for _ in range(5):
+    start = time.monotonic()
+    p = subprocess.Popen(["wine", exe], env=run_env)
+    while time.monotonic() - start < 20:
+        subprocess.run(["import", "-window", "root", shot], check=True)
+        if tray_mark(Picture(shot)):
+            break
+    startups.append(time.monotonic() - start)
+    wine(probe, "post", "main", WM_CLOSE, 0, 0)
+    p.wait(20)
+print("start-up to tray icon: median %.2f s, range %.2f to %.2f s (includes screenshot polling)"
+      % (statistics.median(startups), min(startups), max(startups)))
+
+# Idle: CPU time the reporting program uses in a minute (a tick every 15 s).
+p = subprocess.Popen(["wine", exe], env=run_env)
+time.sleep(8)
+pid = int(subprocess.run(["pgrep", "-n", "-f", "Tallowin.exe"], capture_output=True, text=True).stdout.split()[0])
+before = cpu_seconds(pid)
+time.sleep(60)
+print("idle CPU: %.3f s per minute while reporting" % (cpu_seconds(pid) - before))
+wine(probe, "post", "main", WM_CLOSE, 0, 0)
+p.wait(20)
+statusd.terminate()
+
+# Tick cost and resources, from the in-process benchmark; GDI counts from Wine's own trace.
+bench = subprocess.run(["wine", os.path.join(mingw, "tick_bench_win.exe")], env=dict(env, WINEDEBUG="+gdi"),
+                       capture_output=True, timeout=600)
+print(bench.stdout.decode().strip())
+count, marks = None, []
+for line in bench.stderr.decode("latin-1").splitlines():
+    m = re.search(r"(?:allocated|freed) .*? (\d+)/65536", line)
+    if m:
+        count = int(m.group(1))
+    m = re.match(r"MARK gdi (\d+)", line)
+    if m:
+        marks.append((int(m.group(1)), count))
+for ticks, objects in marks:
+    print("GDI objects after %5d ticks: %s" % (ticks, objects))
