@@ -69,10 +69,16 @@ find_program(PYTHON3 python3)
 if(TALLOWIN_STATUSD AND PYTHON3)
   set(E2E_ARGS --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
       --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
-  foreach(test startup shell poll garbage)
+  foreach(test startup poll garbage)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
   endforeach()
+  if(HAVE_TOOL_HEADERS)
+    add_test(NAME query_win
+      COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/tools_test.py --statusd ${TALLOWIN_STATUSD}
+              --query $<TARGET_FILE:tallowin-query> --address 127.0.0.62 --wrapper ${CMAKE_CROSSCOMPILING_EMULATOR})
+    set_tests_properties(query_win PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)
+  endif()
   add_test(NAME e2e_stale COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_stale.py ${E2E_ARGS})
   set_tests_properties(e2e_stale PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS slow)
 endif()

@@ -56,6 +56,7 @@ int main() {
     HWND window = CreateWindowExA(0, MAKEINTATOM(TheApp.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, 0, 0, 300, 600,
                                   nullptr, nullptr, TheApp.Instance, nullptr);
     PumpMessages(100);  // the first tick
+    Mark("gdi", 1);
     // Both answers held: from now on every tick reports. The largest answer the service can send.
     const Bytes n = LargestNames(), s = LargestStatus();
     DispatchDatagram(TheApp.Client.Buffers, n.data(), n.size(), GetTickCount());

@@ -6,6 +6,7 @@ ap = argparse.ArgumentParser()
 ap.add_argument("--statusd", required=True)
 ap.add_argument("--query", required=True)
 ap.add_argument("--address", default="127.0.0.61")
+ap.add_argument("--wrapper", nargs="+", default=[], help="runs the query tool (Wine for the Windows build)")
 args = ap.parse_args()
 failures = []
 
@@ -26,7 +27,7 @@ def serve(scenario, log):
     return p
 
 def query(*extra):
-    return subprocess.run([args.query, "--host", args.address, "--timeout", "300", *extra],
+    return subprocess.run([*args.wrapper, args.query, "--host", args.address, "--timeout", "300", *extra],
                           capture_output=True, timeout=30)
 
 with tempfile.TemporaryDirectory() as tmp:
@@ -72,17 +73,17 @@ with tempfile.TemporaryDirectory() as tmp:
     os.mkdir(answers)
     subprocess.run([args.statusd, "--write-answers", answers], check=True)
     names, status = os.path.join(answers, "names.bin"), os.path.join(answers, "status.bin")
-    r = subprocess.run([args.query, "decode", names, status, "--primary", "Zek"], capture_output=True)
+    r = subprocess.run([*args.wrapper, args.query, "decode", names, status, "--primary", "Zek"], capture_output=True)
     check("decode of saved answers", r.returncode == 0 and b"Zek\t94\t9\n" in r.stdout)
     big = os.path.join(tmp, "big.bin")
     open(big, "wb").write(b"\xff\xff\x01\x00" + b"x" * 4093)
     for what, files in [("oversized file", [big, status]), ("missing file", [names, "/nonexistent"]),
                         ("swapped files", [status, names])]:
-        r = subprocess.run([args.query, "decode", *files], capture_output=True)
+        r = subprocess.run([*args.wrapper, args.query, "decode", *files], capture_output=True)
         check(what + " exits 2 with a message", r.returncode == 2 and r.stderr)
-    r = subprocess.run([args.query, "--bogus"], capture_output=True)
+    r = subprocess.run([*args.wrapper, args.query, "--bogus"], capture_output=True)
     check("bad usage exits 2", r.returncode == 2)
-    r = subprocess.run([args.query, "--host", "no..such.host"], capture_output=True)
+    r = subprocess.run([*args.wrapper, args.query, "--host", "no..such.host"], capture_output=True)
     check("unresolvable host exits 2", r.returncode == 2)
     r = subprocess.run([args.statusd, "--address", "10.0.0.1"], capture_output=True)
     check("simulator refuses a non-loopback address", r.returncode == 2)

@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     UseBinaryStdout();
     CLI::App app{"Prints the player counts of EverQuest's servers, as Tallowin shows them"};
     app.fallthrough();
+    app.allow_windows_style_options(false);  // a path like /tmp/names.bin is no option
     std::string host = DefaultHost(), primary, namesPath, statusPath;
     int port = STATUS_PORT, timeoutMs = 2000, retries = 2;
     bool json = false;
