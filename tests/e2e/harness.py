@@ -64,7 +64,9 @@ class Session:
         return self.probe("boxes")
 
     def tips(self):
-        return [t["text"] for t in self.probe("tips")]
+        """Tooltip texts of the icons in the tray now. Explorer keeps the tooltip of a removed icon,
+        with an empty rectangle; a live icon's tool covers its slot on the taskbar."""
+        return [t["text"] for t in self.probe("tips") if t["right"] > t["left"]]
 
     def main_windows(self):
         return [w for w in self.probe("windows") if w["class"] == "TallowinDisplayClass"]

@@ -80,8 +80,12 @@ void PrintTools(HWND tip) {
             ReadProcessMemory(process, info.lpszText, text, textRoom - 1, nullptr);
         }
         text[textRoom - 1] = 0;
-        std::printf("{\"tooltip\":%lu,\"tool\":%d,\"text\":\"%s\"}\n",
-                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(tip)), i, Escaped(text).c_str());
+        std::printf("{\"tooltip\":%lu,\"tool\":%d,\"hwnd\":%lu,\"id\":%lu,\"left\":%ld,\"top\":%ld,\"right\":%ld,"
+                    "\"bottom\":%ld,\"text\":\"%s\"}\n",
+                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(tip)), i,
+                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(info.hwnd)),
+                    static_cast<unsigned long>(info.uId), info.rect.left, info.rect.top, info.rect.right,
+                    info.rect.bottom, Escaped(text).c_str());
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
