@@ -2,7 +2,9 @@
 """Measures Tallowin under Wine: start-up time to the tray icon, idle CPU per minute, the tick cost and the
 GDI objects and resident size over many ticks. Run inside tools/wine-env.sh's environment:
     source tools/wine-env.sh build/mingw && python3 tools/measure.py build/mingw build/native"""
-import os, re, statistics, subprocess, sys, time
+import functools, os, re, statistics, subprocess, sys, tempfile, time
+
+print = functools.partial(print, flush=True)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
 from harness import Picture, tray_mark, WM_CLOSE  # noqa: E402
@@ -54,11 +56,16 @@ p.wait(20)
 statusd.terminate()
 
 # Tick cost and resources, from the in-process benchmark; GDI counts from Wine's own trace.
+if "--no-bench" in sys.argv:
+    sys.exit(0)
+trace = tempfile.TemporaryFile()
 bench = subprocess.run(["wine", os.path.join(mingw, "tick_bench_win.exe")], env=dict(env, WINEDEBUG="+gdi"),
-                       capture_output=True, timeout=600)
+                       stdout=subprocess.PIPE, stderr=trace, timeout=3000)
 print(bench.stdout.decode().strip())
+trace.seek(0)
 count, marks = None, []
-for line in bench.stderr.decode("latin-1").splitlines():
+for raw in trace:
+    line = raw.decode("latin-1")
     m = re.search(r"(?:allocated|freed) .*? (\d+)/65536", line)
     if m:
         count = int(m.group(1))

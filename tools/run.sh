@@ -49,8 +49,12 @@ stop() {
 trap stop EXIT INT TERM
 
 # The first report is drawn on the tick after the status answer arrives: the third request.
-for _ in $(seq 200); do
+for _ in $(seq 300); do
     [ "$(grep -c '"code":"status"' "$LOG")" -ge 2 ] && break
+    if ! kill -0 "$TALLOWIN" 2>/dev/null; then
+        echo "Tallowin ended before it reported (is another instance running in $WINEPREFIX?)" >&2
+        exit 1
+    fi
     sleep 0.1
 done
 sleep 1

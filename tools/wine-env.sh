@@ -19,6 +19,7 @@ fi
 
 if [ ! -f "$WINEPREFIX/.tallowin-ready" ]; then
     mkdir -p "$WINEPREFIX"
+    wineserver -k 2>/dev/null || true  # a persistent server of this prefix would keep -w below waiting
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     # Every program shares one desktop with a taskbar and a tray; no crash dialogs in tests.
