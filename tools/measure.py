@@ -16,7 +16,7 @@ shot = "/tmp/tallowin-measure.png"
 
 
 def wine(*args, **kw):
-    return subprocess.run(["wine", *args], env=env, capture_output=True, **kw)
+    return subprocess.run(["wine", *map(str, args)], env=env, capture_output=True, **kw)
 
 
 def cpu_seconds(pid):
