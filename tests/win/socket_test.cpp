@@ -51,7 +51,6 @@ TEST(SocketSetup, UnresolvableHostHasNoEntry) {
 }
 
 TEST(SocketSetup, StatusHostComesFromTheEnvironment) {
-    SetEnvironmentVariableA("TALLOWIN_STATUS_HOST", nullptr);
     _putenv("TALLOWIN_STATUS_HOST=127.0.0.99");
     EXPECT_STREQ(StatusHostName(), "127.0.0.99");
     _putenv("TALLOWIN_STATUS_HOST=");

@@ -108,8 +108,8 @@ TEST_F(MainWindow, RecordsTheNormalPlacementOnly) {
     EXPECT_EQ((std::vector<int>{s.X, s.Y, s.Width, s.Height}), (std::vector<int>{50, 60, 300, 400}));
     ShowWindow(window, SW_MINIMIZE);
     EXPECT_EQ(s.Maximized, 1);  // minimising a maximised window keeps the flag
-    ShowWindow(window, SW_RESTORE);
-    ShowWindow(window, SW_RESTORE);
+    ShowWindow(window, SW_RESTORE);  // back to maximised, as it was before minimising
+    ShowWindow(window, SW_RESTORE);  // then to the normal placement
     EXPECT_EQ(s.Maximized, 0);
 }
 
