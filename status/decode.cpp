@@ -40,6 +40,8 @@ struct ReportWriter {
         text[used] = 0;
     }
     void Text(const char* s) { Bytes(s, std::strlen(s)); }
+    template <size_t N>
+    void Literal(const char (&s)[N]) { Bytes(s, N - 1); }
     void Number(int32_t value) {
         char digits[12];
         char* end = digits + sizeof digits;
@@ -99,13 +101,13 @@ struct RecordCursor {
 };
 
 void AppendEnding(ReportWriter& writer, const Record& record) {
-    writer.Text("\t");
-    if (record.count == DOWN_COUNT) writer.Text("DOWN");
+    writer.Literal("\t");
+    if (record.count == DOWN_COUNT) writer.Literal("DOWN");
     else writer.Number(record.count);
-    writer.Text("\t");
-    if (record.firstGroup) writer.Text("NA");
+    writer.Literal("\t");
+    if (record.firstGroup) writer.Literal("NA");
     else writer.Number(record.zones);
-    writer.Text("\n");
+    writer.Literal("\n");
 }
 
 // Puts entry `index` in place, reusing the storage of an entry left by an earlier decode.
@@ -143,7 +145,7 @@ void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
     std::vector<ServerEntry>& list = results.ServerList;
     results.TotalPlayers = 0;
     ReportWriter writer{reportText, 0};
-    writer.Text("Servers\tPlayers\tZones\n");
+    writer.Literal("Servers\tPlayers\tZones\n");
     RecordCursor records{statusBuffer, statusLength, firstCount, secondCount};
     size_t entries = 0;
 
@@ -177,5 +179,5 @@ void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
     }
     list.resize(entries);
     writer.Number(results.TotalPlayers);
-    writer.Text(" Players on EverQuest");
+    writer.Literal(" Players on EverQuest");
 }
