@@ -2,8 +2,8 @@
 //
 // Stored values are untrusted: a number is taken only when the store delivers exactly four bytes
 // (a shorter or longer value of any type leaves the field as it was), and a text only up to its
-// first zero byte within the bytes delivered, so no value can overrun a field or leave it
-// unterminated.
+// first zero byte within the bytes delivered and never beyond 259 characters, so no value can
+// overrun a field or leave it unterminated.
 #include "settings/settings.h"
 
 #include <cstring>
@@ -25,7 +25,9 @@ void ReadText(const SettingsStore& store, const char* name, std::string& field) 
     if (!store.Read(store.Context, name, data, &size)) return;
     if (size > sizeof data) size = sizeof data;
     const void* zero = std::memchr(data, 0, size);
-    const size_t length = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - data) : size;
+    size_t length = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - data) : size;
+    // A value of 260 bytes without a zero byte still yields at most the 259 characters a text holds.
+    if (length > SETTINGS_TEXT_SIZE - 1) length = SETTINGS_TEXT_SIZE - 1;
     field.assign(reinterpret_cast<const char*>(data), length);
 }
 

@@ -109,6 +109,8 @@ TEST(Settings, TextsTakeTheirBytesUpToTheFirstZero) {
         {"260 characters and the zero do not", Text(std::string(260, 'p')), ""},
         {"300 characters load as empty", Text(std::string(300, 'p')), ""},
         {"no terminator", unterminated, "abc"},
+        {"260 bytes without a zero keep 259", StoredValue{StoredType::Binary, std::vector<unsigned char>(260, 'z')},
+         std::string(259, 'z')},
         {"zero in the middle", inner, "a"},
         {"a number where a text belongs", Dword(0x00434241), "ABC"},
     };
