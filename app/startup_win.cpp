@@ -35,39 +35,32 @@ void LoadUserSettings(Settings& settings) {
     LoadSettings(settings, RegistryStoreSeam(key));
 }
 
-struct SharedBuffers {
-    unsigned char* Names;
-    unsigned char* Status;
-    char* Report;
-    char* Banner;
-};
-
-// Allocated in this order and freed in the reverse one; false when any of them is missing.
-bool AllocateBuffers(SharedBuffers& b) {
-    b.Names = static_cast<unsigned char*>(std::malloc(NAMES_BUFFER_SIZE));
-    b.Status = static_cast<unsigned char*>(std::malloc(STATUS_BUFFER_SIZE));
-    b.Report = static_cast<char*>(std::malloc(REPORT_TEXT_SIZE));
-    b.Banner = static_cast<char*>(std::malloc(BANNER_BUFFER_SIZE));
-    return b.Names && b.Status && b.Report && b.Banner;
+// The four shared buffers, allocated in this order and freed in the reverse one, each set empty.
+// False when any of them is missing.
+bool AllocateBuffers(StatusClient& client) {
+    StatusBuffers& b = client.Buffers;
+    b.NamesBuffer = static_cast<unsigned char*>(std::malloc(NAMES_BUFFER_SIZE));
+    b.StatusBuffer = static_cast<unsigned char*>(std::malloc(STATUS_BUFFER_SIZE));
+    client.ReportText = static_cast<char*>(std::malloc(REPORT_TEXT_SIZE));
+    b.BannerBuffer = static_cast<char*>(std::malloc(BANNER_BUFFER_SIZE));
+    if (!b.NamesBuffer || !b.StatusBuffer || !client.ReportText || !b.BannerBuffer) return false;
+    b.NamesBuffer[0] = 0;
+    b.StatusBuffer[0] = 0;
+    client.ReportText[0] = 0;
+    b.BannerBuffer[0] = 0;
+    return true;
 }
 
-void FreeBuffers(SharedBuffers& b) {
-    std::free(b.Banner);
-    std::free(b.Report);
-    std::free(b.Status);
-    std::free(b.Names);
-    b = SharedBuffers{};
-}
-
-void AttachBuffers(StatusClient& client, SharedBuffers& b) {
-    b.Names[0] = 0;
-    b.Status[0] = 0;
-    b.Report[0] = 0;
-    b.Banner[0] = 0;
-    client.Buffers.NamesBuffer = b.Names;
-    client.Buffers.StatusBuffer = b.Status;
-    client.Buffers.BannerBuffer = b.Banner;
-    client.ReportText = b.Report;
+void FreeBuffers(StatusClient& client) {
+    StatusBuffers& b = client.Buffers;
+    std::free(b.BannerBuffer);
+    std::free(client.ReportText);
+    std::free(b.StatusBuffer);
+    std::free(b.NamesBuffer);
+    b.BannerBuffer = nullptr;
+    client.ReportText = nullptr;
+    b.StatusBuffer = nullptr;
+    b.NamesBuffer = nullptr;
 }
 
 void RunMessageLoop() {
@@ -118,20 +111,16 @@ int RunTallowin(HINSTANCE instance) {
         ShowFatal("Fatal: Unable to create window");
         return Teardown(app);
     }
-    SharedBuffers buffers{};
-    if (!AllocateBuffers(buffers)) {
+    if (!AllocateBuffers(app.Client)) {
         // Without its buffers the poll cycle cannot run: end like a failed window creation,
         // taking the window (and its tray icon) down first; the loaded settings are not saved.
         DestroyWindow(window);
-        FreeBuffers(buffers);
+        FreeBuffers(app.Client);
         ShowFatal("Fatal: Unable to allocate memory");
         return Teardown(app);
     }
-    AttachBuffers(app.Client, buffers);
     RunMessageLoop();
-    app.Client.Buffers = StatusBuffers{};
-    app.Client.ReportText = nullptr;
-    FreeBuffers(buffers);
+    FreeBuffers(app.Client);
     SaveUserSettings(app.UserSettings);
     return Teardown(app);
 }

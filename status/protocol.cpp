@@ -1,6 +1,7 @@
 // Sorting of arriving datagrams into the names, status and banner buffers.
 #include "status/protocol.h"
 
+#include <cstdlib>
 #include <cstring>
 
 const unsigned char REQ_NAMES[REQUEST_SIZE] = {0xFF, 0xFF, 0x01, 0x00};
@@ -67,6 +68,11 @@ const char* DispatchOutcomeText(DispatchOutcome outcome) {
     case DispatchOutcome::ReadError: return READ_ERROR_TEXT;
     default: return nullptr;
     }
+}
+
+const char* StatusHostName(const char* compiledDefault) {
+    const char* host = std::getenv("TALLOWIN_STATUS_HOST");
+    return host && *host ? host : compiledDefault;
 }
 
 const char* BannerBoxText(const StatusBuffers& buffers) {

@@ -47,5 +47,8 @@ DispatchOutcome DispatchDatagram(StatusBuffers& buffers, const unsigned char* da
 // The box text that goes with an outcome, or nullptr when the outcome shows none.
 const char* DispatchOutcomeText(DispatchOutcome outcome);
 
+// The status host: TALLOWIN_STATUS_HOST when set and not empty, else the compiled-in default.
+const char* StatusHostName(const char* compiledDefault);
+
 // The text of the chat banner box.
 const char* BannerBoxText(const StatusBuffers& buffers);

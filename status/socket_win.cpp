@@ -1,7 +1,6 @@
 // The status socket over Winsock: set-up, requests, and the receive and banner handlers.
 #include "status/socket_win.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #ifndef TALLOWIN_DEFAULT_STATUS_HOST
@@ -24,10 +23,7 @@ void ShowReceiveBox(HWND window, ReceiveBox kind, const char* text, const char* 
 }
 }  // namespace
 
-const char* StatusHostName() {
-    const char* host = std::getenv("TALLOWIN_STATUS_HOST");
-    return host && *host ? host : TALLOWIN_DEFAULT_STATUS_HOST;
-}
+const char* StatusHostName() { return StatusHostName(TALLOWIN_DEFAULT_STATUS_HOST); }
 
 bool StartWinsock() {
     WSADATA data;

@@ -36,7 +36,7 @@ try:
     # A left click on the tray icon shows the window where it was stored, with its picture.
     left, top, right, bottom = shot.tray_slot()
     subprocess.run(["xdotool", "mousemove", str(left + 8), str(top + 8), "click", "1"], env=s.env)
-    main = s.wait("shown", lambda: (lambda m: m if m and m["visible"] else None)(s.main_window()), timeout=10)
+    main = s.wait_main(visible=True)
     s.check("a tray click shows the window", main, main)
     if main:
         s.check("at the stored placement", (main["left"], main["top"], main["right"] - main["left"],
@@ -53,11 +53,11 @@ try:
 
     # Minimising hides the window; the tray icon stays; a second start restores it and adds no icon.
     s.post(WM_SYSCOMMAND, SC_MINIMIZE)
-    main = s.wait("hidden", lambda: (lambda m: m if m and not m["visible"] else None)(s.main_window()), timeout=10)
+    main = s.wait_main(visible=False)
     s.check("minimising hides the window", main and main["iconic"], main)
     second = s.start_tallowin("127.0.0.21")
     s.check("a second start exits 0", second.wait(30) == 0)
-    main = s.wait("restored", lambda: (lambda m: m if m and m["visible"] else None)(s.main_window()), timeout=10)
+    main = s.wait_main(visible=True)
     s.check("the second start restores the running window", main and not main["iconic"], main)
     shot = Picture(s.screenshot("second-start"))
     s.check("still one main window", len(s.main_windows()) == 1)
@@ -86,6 +86,6 @@ try:
             [values.get(k, ("", ""))[1] for k in ("X", "Y", "Width", "Height", "Maximized")] ==
             ["0xc8", "0x64", "0x17c", "0x1cc", "0x0"], values)
     s.check("empty texts are saved as REG_SZ", values.get("EverquestExe", ("",))[0] == "REG_SZ")
-except Failed as e:
-    s.check(str(e), False)
+except Exception as e:  # an error midway still ends what the test started
+    s.check("unexpected error: %r" % e, False)
 s.finish()

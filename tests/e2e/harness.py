@@ -6,10 +6,6 @@ KEY = r"HKCU\Software\Varnok Solutions\Tallowin"
 TASKBAR_HEIGHT = 20
 
 
-class Failed(Exception):
-    pass
-
-
 class Session:
     def __init__(self, name):
         ap = argparse.ArgumentParser()
@@ -56,6 +52,13 @@ class Session:
     def main_window(self):
         found = self.probe("main")
         return found[0] if found and found[0].get("found") else None
+
+    def wait_main(self, visible, timeout=10):
+        """The main window once it is shown (visible True) or hidden (False), or None after timeout."""
+        def ready():
+            m = self.main_window()
+            return m if m and m["visible"] == visible else None
+        return self.wait("main window", ready, timeout=timeout)
 
     def post(self, message, wparam=0, lparam=0):
         self.probe("post", "main", message, wparam, lparam)
@@ -227,7 +230,7 @@ def gaps(requests):
 
 def show_window(s):
     s.post(WM_TRAYNOTIFY, 0, WM_LBUTTONUP)
-    return s.wait("shown", lambda: (lambda m: m if m and m["visible"] else None)(s.main_window()), timeout=10)
+    return s.wait_main(visible=True)
 
 
 def report_rows(picture, main, line_height=16):

@@ -15,11 +15,6 @@
 namespace {
 enum ExitCode { EXIT_REPORT = 0, EXIT_ERROR_REPORT = 1, EXIT_USAGE = 2, EXIT_TIMEOUT = 3 };
 
-const char* DefaultHost() {
-    const char* host = std::getenv("TALLOWIN_STATUS_HOST");
-    return host && *host ? host : TALLOWIN_DEFAULT_STATUS_HOST;
-}
-
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tallowin-query: %s\n", message.c_str());
     return EXIT_USAGE;
@@ -73,7 +68,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Prints the player counts of EverQuest's servers, as Tallowin shows them"};
     app.fallthrough();
     app.allow_windows_style_options(false);  // a path like /tmp/names.bin is no option
-    std::string host = DefaultHost(), primary, namesPath, statusPath;
+    std::string host = StatusHostName(TALLOWIN_DEFAULT_STATUS_HOST), primary, namesPath, statusPath;
     int port = STATUS_PORT, timeoutMs = 2000, retries = 2;
     bool json = false;
     app.add_option("--host", host, "status host (default: TALLOWIN_STATUS_HOST or the built-in host)");
