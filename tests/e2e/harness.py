@@ -46,7 +46,12 @@ class Session:
         return subprocess.run(["wine", *args], env=env or self.env, capture_output=True, timeout=timeout)
 
     def probe(self, *args):
-        r = self.wine(self.args.probe, *[str(a) for a in args], timeout=30)
+        """The probe's JSON lines; none when it does not answer in time (the callers poll again)."""
+        try:
+            r = self.wine(self.args.probe, *[str(a) for a in args], timeout=30)
+        except subprocess.TimeoutExpired:
+            print("note: tallowin-probe %s did not answer in time" % " ".join(map(str, args)), flush=True)
+            return []
         return [json.loads(line) for line in r.stdout.decode("latin-1").splitlines() if line.startswith("{")]
 
     def main_window(self):

@@ -55,6 +55,12 @@ BOOL CALLBACK ListBox(HWND w, LPARAM) {
     return TRUE;
 }
 
+// A message to another process's window that gives up rather than wait on a busy thread.
+LRESULT SendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result) ? result : 0;
+}
+
 // The tooltips of the tray live in Explorer's process: their texts are read through a block of
 // that process's memory.
 void PrintTools(HWND tip) {
@@ -65,7 +71,7 @@ void PrintTools(HWND tip) {
     const SIZE_T textRoom = 1024;
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(TTTOOLINFOA) + textRoom,
                                                      MEM_COMMIT, PAGE_READWRITE));
-    const int tools = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    const int tools = static_cast<int>(SendWithin(tip, TTM_GETTOOLCOUNT, 0, 0));
     for (int i = 0; remote && i < tools; ++i) {
         TTTOOLINFOA info;
         ZeroMemory(&info, sizeof info);
@@ -74,7 +80,7 @@ void PrintTools(HWND tip) {
         char text[textRoom] = "";
         WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
         WriteProcessMemory(process, remote + sizeof info, text, 1, nullptr);
-        if (!SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote))) continue;
+        if (!SendWithin(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote))) continue;
         ReadProcessMemory(process, remote, &info, sizeof info, nullptr);
         if (info.lpszText && info.lpszText != LPSTR_TEXTCALLBACKA) {
             ReadProcessMemory(process, info.lpszText, text, textRoom - 1, nullptr);
