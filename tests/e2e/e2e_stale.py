@@ -11,7 +11,7 @@ try:
                                                         {"name": "Luclin", "group": 2, "players": 20, "zones": 3}],
                                             "stop_after": 2.5})
     p = s.start_tallowin("127.0.0.27")
-    s.check("reporting", s.wait("report", lambda: "30 Players on EverQuest" in s.tips(), timeout=20))
+    s.check("reporting", s.wait("report", lambda: "30 Players on EverQuest" in s.tips(), timeout=45))
     time.sleep(100)
     s.check("the held report stays while it is fresh", "30 Players on EverQuest" in s.tips(), s.tips())
     stale = s.wait("stale", lambda: "Waiting for server status..." in s.tips(), timeout=120, interval=1)

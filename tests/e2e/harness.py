@@ -48,7 +48,7 @@ class Session:
     def probe(self, *args):
         """The probe's JSON lines; none when it does not answer in time (the callers poll again)."""
         try:
-            r = self.wine(self.args.probe, *[str(a) for a in args], timeout=30)
+            r = self.wine(self.args.probe, *[str(a) for a in args], timeout=10)
         except subprocess.TimeoutExpired:
             print("note: tallowin-probe %s did not answer in time" % " ".join(map(str, args)), flush=True)
             return []
