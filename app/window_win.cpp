@@ -1,6 +1,7 @@
 // The main window: its procedure, its drawing state and icons, the tray and the poll tick's host.
 #include "app/app_win.h"
 
+#include "app/commands_win.h"
 #include "app/tray_win.h"
 #include "res/resource.h"
 #include "status/socket_win.h"
@@ -99,8 +100,20 @@ LRESULT OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
     if (lParam == WM_LBUTTONUP) {
         ShowWindow(window, TheApp.UserSettings.Maximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
         SetForegroundWindow(window);
+    } else if (lParam == WM_RBUTTONUP) {
+        ShowTrayMenu(window);
     }
     return DefWindowProcA(window, WM_TRAYNOTIFY, wParam, lParam);
+}
+
+LRESULT OnRightButtonUp(HWND window, WPARAM wParam, LPARAM lParam) {
+    ShowClientMenu(window, lParam);
+    return DefWindowProcA(window, WM_RBUTTONUP, wParam, lParam);
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (RunMenuCommand(window, wParam)) return 0;
+    return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
 LRESULT OnTimer(HWND window, WPARAM wParam) {
@@ -133,7 +146,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_PAINT: return OnPaint(window, wParam, lParam);
     case WM_CLOSE: DestroyWindow(window); return 0;
     case WM_WINDOWPOSCHANGED: return OnWindowPosChanged(window, wParam, lParam);
+    case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_TIMER: return OnTimer(window, wParam);
+    case WM_RBUTTONUP: return OnRightButtonUp(window, wParam, lParam);
     case WM_ENDSESSION: return OnEndSession(wParam);
     case WM_TRAYNOTIFY: return OnTrayNotify(window, wParam, lParam);
     case WM_SOCKETNOTIFY:

@@ -6,11 +6,14 @@ add_core_library(tallowin_core)
 # The Win32 glue beside the core, shared by the program and its Windows tests.
 add_library(tallowin_win STATIC
   app/window_win.cpp
+  app/commands_win.cpp
   app/tray_win.cpp
   app/startup_win.cpp
   status/socket_win.cpp
   view/render_win.cpp
-  settings/registry_store_win.cpp)
+  settings/registry_store_win.cpp
+  settings/options_win.cpp
+  settings/about_win.cpp)
 target_compile_definitions(tallowin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
   TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
 target_link_libraries(tallowin_win PUBLIC tallowin_core ws2_32 gdi32 user32 shell32)
@@ -52,6 +55,7 @@ add_windows_test(registry_win_test tests/win/registry_test.cpp)
 add_windows_test(socket_win_test tests/win/socket_test.cpp tests/win/loopback_peer.cpp)
 add_windows_test(render_win_test tests/win/render_test.cpp)
 add_windows_test(window_win_test tests/win/window_test.cpp tests/win/loopback_peer.cpp)
+add_windows_test(commands_win_test tests/win/commands_test.cpp tests/win/loopback_peer.cpp)
 
 # A helper the end-to-end tests use to look at and poke the program's windows.
 add_executable(tallowin-probe tests/e2e/probe.cpp)
@@ -64,12 +68,18 @@ target_include_directories(tick_bench_win PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(tick_bench_win PRIVATE tallowin_win psapi)
 target_link_options(tick_bench_win PRIVATE ${STATIC_LINK})
 
+# Handles and GDI objects over repeated openings of the two dialogs.
+add_executable(dialog_bench_win tests/bench/dialog_bench_win.cpp res/tallowin.rc)
+target_include_directories(dialog_bench_win PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(dialog_bench_win PRIVATE tallowin_win)
+target_link_options(dialog_bench_win PRIVATE ${STATIC_LINK})
+
 set(TALLOWIN_STATUSD "" CACHE FILEPATH "The native tallowin-statusd, for the end-to-end tests")
 find_program(PYTHON3 python3)
 if(TALLOWIN_STATUSD AND PYTHON3)
   set(E2E_ARGS --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
       --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
-  foreach(test startup poll garbage)
+  foreach(test startup poll garbage menus)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
   endforeach()

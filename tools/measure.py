@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Measures Tallowin under Wine: start-up time to the tray icon, idle CPU per minute, the tick cost and the
-GDI objects and resident size over many ticks. Run inside tools/wine-env.sh's environment:
+"""Measures Tallowin under Wine: start-up time to the tray icon, idle CPU per minute, the tick cost, the
+GDI objects and resident size over many ticks, and the handles and GDI objects over repeated dialogs. Run inside tools/wine-env.sh's environment:
     source tools/wine-env.sh build/mingw && python3 tools/measure.py build/mingw build/native"""
 import functools, os, re, statistics, subprocess, sys, tempfile, time
 
@@ -55,22 +55,35 @@ wine(probe, "post", "main", WM_CLOSE, 0, 0)
 p.wait(20)
 statusd.terminate()
 
-# Tick cost and resources, from the in-process benchmark; GDI counts from Wine's own trace.
+# Tick cost and resources, and the two dialogs opened again and again, from in-process benchmarks;
+# GDI counts from Wine's own trace.
 if "--no-bench" in sys.argv:
     sys.exit(0)
-trace = tempfile.TemporaryFile()
-bench = subprocess.run(["wine", os.path.join(mingw, "tick_bench_win.exe")], env=dict(env, WINEDEBUG="+gdi"),
-                       stdout=subprocess.PIPE, stderr=trace, timeout=3000)
-print(bench.stdout.decode().strip())
-trace.seek(0)
-count, marks = None, []
-for raw in trace:
-    line = raw.decode("latin-1")
-    m = re.search(r"(?:allocated|freed) .*? (\d+)/65536", line)
-    if m:
-        count = int(m.group(1))
-    m = re.match(r"MARK gdi (\d+)", line)
-    if m:
-        marks.append((int(m.group(1)), count))
-for ticks, objects in marks:
+
+
+def gdi_marks(program):
+    """Runs a benchmark under WINEDEBUG=+gdi; its output and the GDI object count at each of its marks."""
+    trace = tempfile.TemporaryFile()
+    run = subprocess.run(["wine", os.path.join(mingw, program)], env=dict(env, WINEDEBUG="+gdi"),
+                         stdout=subprocess.PIPE, stderr=trace, timeout=3000)
+    trace.seek(0)
+    count, marks = None, []
+    for raw in trace:
+        line = raw.decode("latin-1")
+        m = re.search(r"(?:allocated|freed) .*? (\d+)/65536", line)
+        if m:
+            count = int(m.group(1))
+        m = re.match(r"MARK (\w+) (\d+)", line)
+        if m:
+            marks.append((m.group(1), int(m.group(2)), count))
+    return run.stdout.decode().strip(), marks
+
+
+output, marks = gdi_marks("tick_bench_win.exe")
+print(output)
+for _, ticks, objects in marks:
     print("GDI objects after %5d ticks: %s" % (ticks, objects))
+output, marks = gdi_marks("dialog_bench_win.exe")
+print(output)
+for which, opened, objects in marks:
+    print("GDI objects after %3d openings of %s: %s" % (opened, which, objects))

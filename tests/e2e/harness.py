@@ -2,7 +2,10 @@
 import argparse, json, os, shutil, subprocess, sys, time
 
 WM_CLOSE, WM_SYSCOMMAND, SC_MINIMIZE, WM_TRAYNOTIFY, WM_LBUTTONUP = 0x10, 0x112, 0xF020, 0x8064, 0x202
+WM_KEYDOWN, WM_COMMAND, VK_RETURN, VK_ESCAPE, VK_DOWN, VK_UP = 0x100, 0x111, 0x0D, 0x1B, 0x28, 0x26
+IDOK, IDCANCEL, BM_CLICK = 1, 2, 0xF5
 KEY = r"HKCU\Software\Varnok Solutions\Tallowin"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 TASKBAR_HEIGHT = 20
 
 
@@ -76,6 +79,30 @@ class Session:
         with an empty rectangle; a live icon's tool covers its slot on the taskbar."""
         return [t["text"] for t in self.probe("tips") if t["right"] > t["left"]]
 
+    def menu(self, timeout=5):
+        """The open pop-up menu window (hwnd and rectangle), or None."""
+        found = self.wait("menu", lambda: self.probe("menu"), timeout=timeout)
+        return found[0] if found else None
+
+    def choose(self, menu, position):
+        """Chooses the position-th item (1 = first, separators not counted) of an open menu with the arrow keys."""
+        for _ in range(position):
+            self.probe("post", menu["hwnd"], WM_KEYDOWN, VK_DOWN, 0)
+        self.probe("post", menu["hwnd"], WM_KEYDOWN, VK_RETURN, 0)
+
+    def box(self, caption, timeout=10):
+        """The first box or dialog shown with this caption, or None."""
+        found = self.wait(caption, lambda: [b for b in self.boxes() if b["caption"] == caption], timeout=timeout)
+        return found[0] if found else None
+
+    def controls(self, dialog):
+        return {c["id"]: c for c in self.probe("controls", dialog["hwnd"])}
+
+    def click_tray(self, button):
+        """Clicks the program's tray icon (1 left, 3 right) with the X pointer."""
+        left, top, right, bottom = Picture(self.screenshot("tray")).tray_slot()
+        subprocess.run(["xdotool", "mousemove", str(left + 8), str(top + 8), "click", str(button)], env=self.env)
+
     def main_windows(self):
         return [w for w in self.probe("windows") if w["class"] == "TallowinDisplayClass"]
 
@@ -89,9 +116,9 @@ class Session:
     def reg_sz(self, name, value):
         self.wine("reg", "add", KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
 
-    def reg_values(self):
+    def reg_values(self, key=KEY):
         """The key's values as {name: (type, text)}, or None when the key is missing."""
-        r = self.wine("reg", "query", KEY)
+        r = self.wine("reg", "query", key)
         if r.returncode != 0:
             return None
         values = {}

@@ -116,6 +116,31 @@ BOOL CALLBACK ListWindow(HWND w, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK ListMenu(HWND w, LPARAM) {
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32768") != 0 || !IsWindowVisible(w)) return TRUE;
+    RECT r;
+    GetWindowRect(w, &r);
+    std::printf("{\"hwnd\":%lu,\"left\":%ld,\"top\":%ld,\"right\":%ld,\"bottom\":%ld}\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), r.left, r.top, r.right, r.bottom);
+    return TRUE;
+}
+
+// A dialog's controls: id, class, text and, for buttons, whether they are checked. The text is
+// asked for with WM_GETTEXT: GetWindowText does not ask another process's controls.
+BOOL CALLBACK ListControl(HWND w, LPARAM) {
+    char cls[64] = "", text[1024] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    SendWithin(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    const bool button = std::strcmp(cls, "Button") == 0 || std::strcmp(cls, "BUTTON") == 0;
+    std::printf("{\"hwnd\":%lu,\"id\":%d,\"class\":\"%s\",\"text\":\"%s\",\"checked\":%s,\"enabled\":%s}\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), GetDlgCtrlID(w), Escaped(cls).c_str(),
+                Escaped(text).c_str(), button && SendWithin(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false",
+                IsWindowEnabled(w) ? "true" : "false");
+    return TRUE;
+}
+
 HWND HandleArg(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(text, nullptr, 0))); }
 
 // Takes the program's icon out of the tray, then tells the program that the taskbar was re-created,
@@ -137,7 +162,8 @@ int SimulateTaskbarRestart(bool broadcast) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: tallowin-probe main|wait-main MS|boxes|tips|close HWND|post HWND MSG W L|"
-                             "send HWND MSG W L|taskbar-restart|tray-remove|move X Y W H\n");
+                             "send HWND MSG W L|taskbar-restart|tray-remove|move X Y W H|menu|controls HWND|"
+                             "settext HWND ID TEXT\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -150,6 +176,14 @@ int main(int argc, char** argv) {
     if (command == "boxes") { EnumWindows(ListBox, 0); return 0; }
     if (command == "windows") { EnumWindows(ListWindow, 0); return 0; }
     if (command == "tips") { EnumWindows(ListTip, 0); return 0; }
+    if (command == "menu") { EnumWindows(ListMenu, 0); return 0; }
+    if (command == "controls" && argc > 2) { EnumChildWindows(HandleArg(argv[2]), ListControl, 0); return 0; }
+    if (command == "settext" && argc > 4) {
+        HWND control = GetDlgItem(HandleArg(argv[2]), std::atoi(argv[3]));
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_ABORTIFHUNG, 5000,
+                                   &result) ? 0 : 1;
+    }
     if (command == "close" && argc > 2) return PostMessageA(HandleArg(argv[2]), WM_COMMAND, IDOK, 0) ? 0 : 1;
     if ((command == "post" || command == "send") && argc > 5) {
         HWND w = std::strcmp(argv[2], "main") == 0 ? MainWindow() : HandleArg(argv[2]);

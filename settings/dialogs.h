@@ -1,0 +1,33 @@
+// The Options and About dialogs' rules that need no window: sort radios, placement, the
+// primary-server list, the Run entry's text and the About text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "status/decode.h"
+
+// The sort radio button that shows a stored SortOrder, and the SortOrder the checked radios give.
+int SortRadioFor(int32_t sortOrder);
+int32_t SortOrderFromRadios(bool noneChecked, bool nameChecked);
+
+// Left edge of a dialog centred on the desktop: each halving drops its remainder.
+int CentredDialogLeft(int desktopWidth, int dialogWidth);
+constexpr int DIALOG_TOP_WHEN_OWNER_HIDDEN = 80;
+
+// The texts the primary-server list offers: every decoded name, and the stored primary server
+// too when no entry carries exactly that name, so that OK keeps it unless the user picks another.
+std::vector<std::string> PrimaryServerChoices(const std::vector<ServerEntry>& servers, const std::string& primary);
+// The position of the item that is exactly the stored primary server; -1 for none or an empty one.
+int PrimaryServerIndex(const std::vector<std::string>& items, const std::string& primary);
+
+// The Run entry's data: the program's path in quotes, so that a path with spaces cannot be read
+// as a shorter program's path with arguments.
+std::string RunEntryText(const std::string& programPath);
+
+// "Version a.b.c.d" from a fixed file version's two 32-bit halves.
+void FormatFileVersion(char* out, size_t room, uint32_t versionMS, uint32_t versionLS);
+// "Tallowin ", the version text (may be empty), a line feed and the notice, cut to room.
+void ComposeAboutText(char* out, size_t room, const char* versionText);

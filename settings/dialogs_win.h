@@ -1,0 +1,36 @@
+// The Options and About dialogs and the start-with-Windows entry.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "settings/settings.h"
+#include "status/decode.h"
+
+extern const char* const RUN_KEY;
+
+// Runs the Options dialog modally over the given settings and server list; IDOK, 2 or -1.
+INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers);
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the About dialog modally.
+INT_PTR RunAboutDialog(HINSTANCE instance, HWND owner);
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Leaves a dialog where its template puts it while its owner is visible; else centres it on
+// the desktop, 80 pixels from the top.
+void PlaceDialog(HWND dialog);
+
+// Deletes the value "Tallowin" under root\path and, when run is set, writes it again with the
+// program's quoted path. False when the key cannot be opened.
+bool RewriteRunEntry(HKEY root, const char* path, bool run, const char* programPath);
+
+// The file chooser the browse button uses: GetOpenFileNameA from comdlg32, loaded on first use.
+// Tests put their own here.
+using FileChooser = BOOL(WINAPI*)(OPENFILENAMEA*);
+extern FileChooser ChooseGameFile;
+
+// Reads the file version of the given module's file into "Version a.b.c.d"; false (and out
+// empty) when it cannot be read. The version library is loaded on first use.
+bool ReadFileVersion(const char* path, char* out, size_t room);

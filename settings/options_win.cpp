@@ -1,0 +1,147 @@
+// The Options dialog, the placement rule both dialogs share, and the start-with-Windows entry.
+#include "settings/dialogs_win.h"
+
+#include <string>
+
+#include "res/resource.h"
+#include "settings/dialogs.h"
+
+const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+namespace {
+// What the running dialog edits: the dialog procedure has no other way to reach them, since
+// the dialog is created with no parameter.
+Settings* editedSettings;
+const std::vector<ServerEntry>* offeredServers;
+
+BOOL WINAPI ChooseWithCommonDialog(OPENFILENAMEA* request) {
+    static FileChooser open = nullptr;
+    if (!open) {
+        HMODULE library = LoadLibraryA("comdlg32.dll");
+        if (library) {
+            open = reinterpret_cast<FileChooser>(
+                reinterpret_cast<void (*)()>(GetProcAddress(library, "GetOpenFileNameA")));
+        }
+    }
+    return open ? open(request) : FALSE;
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[SETTINGS_TEXT_SIZE] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void FillPrimaryServers(HWND dialog, const std::vector<ServerEntry>& servers, const std::string& primary) {
+    for (const std::string& name : PrimaryServerChoices(servers, primary))
+        SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    // The list sorts itself, so the stored server is looked for in the list's own order, by its
+    // exact name: a prefix match would pick another server.
+    std::vector<std::string> items;
+    const LRESULT count = SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETLBTEXTLEN, i, 0);
+        std::string item(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+        SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&item[0]));
+        items.push_back(item.c_str());
+    }
+    const int selected = PrimaryServerIndex(items, primary);
+    if (selected >= 0) SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_SETCURSEL, selected, 0);
+}
+
+INT_PTR OnOptionsInit(HWND dialog) {
+    const Settings& s = *editedSettings;
+    PlaceDialog(dialog);
+    SetDlgItemTextA(dialog, IDC_EXE_PATH, s.EverquestExe.c_str());
+    FillPrimaryServers(dialog, *offeredServers, s.PrimaryServer);
+    SendDlgItemMessageA(dialog, SortRadioFor(s.SortOrder), BM_SETCHECK, BST_CHECKED, 0);
+    if (s.RunOnStartup) SendDlgItemMessageA(dialog, IDC_RUN_ON_STARTUP, BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemInt(dialog, IDC_MIN_PLAYERS, static_cast<UINT>(s.MinPlayers), TRUE);
+    return TRUE;
+}
+
+void OnOptionsOk(HWND dialog) {
+    BOOL valid = FALSE;
+    const int minimum = static_cast<int>(GetDlgItemInt(dialog, IDC_MIN_PLAYERS, &valid, TRUE));
+    if (!valid) {
+        MessageBoxA(dialog, "Must specify a valid minimum number of players", "Error", MB_OK | MB_ICONWARNING);
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_MIN_PLAYERS)), TRUE);
+        return;
+    }
+    Settings& s = *editedSettings;
+    s.MinPlayers = minimum;
+    s.EverquestExe = ItemText(dialog, IDC_EXE_PATH);
+    s.PrimaryServer = ItemText(dialog, IDC_PRIMARY_SERVER);
+    s.SortOrder = SortOrderFromRadios(IsChecked(dialog, IDC_SORT_NONE), IsChecked(dialog, IDC_SORT_NAME));
+    s.RunOnStartup = IsChecked(dialog, IDC_RUN_ON_STARTUP);
+    EndDialog(dialog, IDOK);
+}
+
+// The chosen path goes into the field only: like every other change in the dialog, it reaches
+// the settings with OK, and Cancel discards it.
+void OnBrowse(HWND dialog) {
+    char file[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, IDC_EXE_PATH, file, sizeof file);
+    OPENFILENAMEA request;
+    ZeroMemory(&request, sizeof request);
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = dialog;
+    request.lpstrFilter = "Executable Programs (*.exe)\0*.exe\0";
+    request.lpstrFile = file;
+    request.nMaxFile = sizeof file;
+    request.lpstrTitle = "Select the EverQuest Executable";
+    request.Flags = OFN_LONGNAMES | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    request.lpstrDefExt = "exe";
+    if (ChooseGameFile(&request)) SetDlgItemTextA(dialog, IDC_EXE_PATH, file);
+}
+
+void OnOptionsCommand(HWND dialog, WPARAM wParam) {
+    switch (wParam) {
+    case IDOK: OnOptionsOk(dialog); break;
+    case IDCANCEL: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
+    case IDC_BROWSE: OnBrowse(dialog); break;
+    }
+}
+}  // namespace
+
+FileChooser ChooseGameFile = ChooseWithCommonDialog;
+
+INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers) {
+    editedSettings = &settings;
+    offeredServers = &servers;
+    return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), owner, OptionsDialogProc, 0);
+}
+
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: return OnOptionsInit(dialog);
+    case WM_COMMAND: OnOptionsCommand(dialog, wParam); return FALSE;
+    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return FALSE;
+    default: return FALSE;
+    }
+}
+
+void PlaceDialog(HWND dialog) {
+    if (IsWindowVisible(GetParent(dialog))) return;
+    RECT box, desktop;
+    GetWindowRect(dialog, &box);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const int x = CentredDialogLeft(desktop.right - desktop.left, box.right - box.left);
+    SetWindowPos(dialog, nullptr, x, DIALOG_TOP_WHEN_OWNER_HIDDEN, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool RewriteRunEntry(HKEY root, const char* path, bool run, const char* programPath) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegDeleteValueA(key, "Tallowin");
+    if (run) {
+        const std::string text = RunEntryText(programPath);
+        RegSetValueExA(key, "Tallowin", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    }
+    RegCloseKey(key);
+    return true;
+}

@@ -1,0 +1,342 @@
+// Tests under Wine of the pop-up menus, the menu commands and the Options and About dialogs.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_win.h"
+#include "res/resource.h"
+#include "settings/dialogs_win.h"
+#include "status/socket_win.h"
+#include "tests/win/loopback_peer.h"
+
+namespace {
+// Plays the user inside whatever modal loop is running: each step runs on a tick of a thread
+// timer, and a step that finds nothing to act on yet (returns false) is tried again on the next.
+using Step = std::function<bool()>;
+std::deque<Step> steps;
+UINT_PTR stepTimer;
+
+void CALLBACK NextStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (steps.empty()) {
+        KillTimer(nullptr, stepTimer);
+        stepTimer = 0;
+        return;
+    }
+    const Step step = steps.front();
+    if (step()) steps.pop_front();
+}
+
+void Script(std::initializer_list<Step> list) {
+    if (stepTimer) KillTimer(nullptr, stepTimer);
+    steps.assign(list);
+    stepTimer = SetTimer(nullptr, 0, 100, NextStep);
+}
+
+struct Found {
+    const char* cls;
+    HWND owner;
+    HWND window;
+};
+BOOL CALLBACK MatchWindow(HWND w, LPARAM param) {
+    Found& f = *reinterpret_cast<Found*>(param);
+    char cls[32] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, f.cls) != 0 || !IsWindowVisible(w) || (f.owner && GetWindow(w, GW_OWNER) != f.owner)) return TRUE;
+    f.window = w;
+    return FALSE;
+}
+// A visible window of this thread by class, optionally with a given owner.
+HWND FindShown(const char* cls, HWND owner = nullptr) {
+    Found f{cls, owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&f));
+    return f.window;
+}
+
+std::string Text(HWND window) {
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// Reads the open pop-up menu's items (0 for a separator) and default item, then closes it.
+struct MenuSeen {
+    std::vector<UINT> ids;
+    UINT defaultId = 0;
+    RECT place{};
+};
+Step ReadMenu(MenuSeen& seen) {
+    return [&seen] {
+        HWND tracking = FindShown("#32768");
+        if (!tracking) return false;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(tracking, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            seen.ids.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR) ? 0 : GetMenuItemID(menu, i));
+        seen.defaultId = GetMenuDefaultItem(menu, FALSE, 0);
+        GetWindowRect(tracking, &seen.place);
+        EndMenu();
+        return true;
+    };
+}
+
+// Closes the box that the window owns, keeping its caption and text.
+Step CloseBox(HWND& owner, std::string& seen) {
+    return [&owner, &seen] {
+        HWND box = FindShown("#32770", owner);
+        if (!box) return false;
+        seen = Text(box) + "|" + Text(GetDlgItem(box, 0xFFFF));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return true;
+    };
+}
+
+int OpenHandles() {
+    int count = 0;
+    DWORD flags;
+    for (uintptr_t h = 4; h < 0x10000; h += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
+    return count;
+}
+
+unsigned char names[NAMES_BUFFER_SIZE];
+unsigned char status[STATUS_BUFFER_SIZE];
+char report[REPORT_TEXT_SIZE];
+char banner[BANNER_BUFFER_SIZE];
+
+struct Commands : testing::Test {
+    static LoopbackPeer* peer;
+    HWND window = nullptr;
+
+    static void SetUpTestSuite() {
+        if (peer) return;  // shared with the Options tests
+        peer = new LoopbackPeer;
+        ASSERT_TRUE(peer->Open("127.0.0.1"));
+        TheApp.Instance = GetModuleHandleA(nullptr);
+        ASSERT_NE(RegisterMainClass(TheApp), 0);
+        TheApp.StatusSocket = ConnectedStatusSocket("127.0.0.1");
+    }
+
+    void SetUp() override {
+        TheApp.Client = StatusClient{};
+        TheApp.Client.Buffers = StatusBuffers{names, 0, status, 0, banner, 0};
+        TheApp.Client.ReportText = report;
+        SetDefaultSettings(TheApp.UserSettings);
+        window = CreateWindowExA(0, MAKEINTATOM(TheApp.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, 600, 10, 300, 400,
+                                 nullptr, nullptr, TheApp.Instance, nullptr);
+        ASSERT_NE(window, nullptr);
+        PumpMessages(100);
+        while (!peer->Receive(50).empty()) {
+        }
+    }
+    void TearDown() override {
+        if (IsWindow(window)) DestroyWindow(window);
+        PumpMessages(50);
+    }
+    std::string CommandBox(WPARAM command) {
+        std::string seen;
+        Script({CloseBox(window, seen)});
+        SendMessageA(window, WM_COMMAND, command, 0);
+        return seen;
+    }
+};
+LoopbackPeer* Commands::peer = nullptr;
+}  // namespace
+
+TEST_F(Commands, TrayMenuOffersAllTenPositionsWithShowFirst) {
+    MenuSeen seen;
+    Script({ReadMenu(seen)});
+    SendMessageA(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_EQ(seen.ids, (std::vector<UINT>{40000, 40001, 40004, 40002, 0, 40006, 40003, 40005, 0, 40007}));
+    EXPECT_EQ(seen.defaultId, static_cast<UINT>(ID_SHOW));
+    EXPECT_FALSE(IsWindowVisible(window));
+    MSG after;
+    EXPECT_TRUE(PeekMessageA(&after, window, WM_USER, WM_USER, PM_REMOVE));
+}
+
+TEST_F(Commands, ClientMenuLeavesOutShowAndOpensAtTheSignedClickPoint) {
+    MenuSeen seen;
+    Script({ReadMenu(seen)});
+    SendMessageA(window, WM_RBUTTONUP, 0, MAKELPARAM(-5, 7));
+    EXPECT_EQ(seen.ids, (std::vector<UINT>{40001, 40004, 40002, 0, 40006, 40003, 40005, 0, 40007}));
+    EXPECT_EQ(seen.defaultId, static_cast<UINT>(ID_OPTIONS));
+    POINT at{-5, 7};
+    ClientToScreen(window, &at);
+    EXPECT_EQ(seen.place.left, at.x);
+    EXPECT_EQ(seen.place.top, at.y);
+}
+
+TEST_F(Commands, LaunchReportsWhatGoesWrongAndLeavesNoHandleOpen) {
+    EXPECT_EQ(CommandBox(ID_LAUNCH), "Error|EverQuest exe path not specified");
+    TheApp.UserSettings.EverquestExe = "C:\\no\\such\\game.exe";
+    EXPECT_EQ(CommandBox(ID_LAUNCH), "Error|Unable to launch specified exe");
+
+    // A bare file name starts from the current directory, with no working directory of its own.
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    SetCurrentDirectoryA(system);
+    TheApp.UserSettings.EverquestExe = "hostname.exe";
+    BoxWatcher boxes(0);
+    SendMessageA(window, WM_COMMAND, ID_LAUNCH, 0);  // the first start opens what later ones reuse
+    PumpMessages(300);
+    const int before = OpenHandles();
+    for (int i = 0; i < 3; ++i) SendMessageA(window, WM_COMMAND, ID_LAUNCH, 0);
+    PumpMessages(300);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(OpenHandles(), before);
+}
+
+TEST_F(Commands, BannerShowAndClose) {
+    SendMessageA(window, WM_COMMAND, ID_CHAT_BANNER, 0);
+    const Bytes request = peer->Receive(1000);
+    EXPECT_EQ(request, (Bytes{0xFF, 0xFF, 0x09, 0x00}));
+    EXPECT_NE(SendMessageA(window, WM_COMMAND, 40008, 0), -1);  // no command: passed on
+    EXPECT_TRUE(peer->Receive(200).empty());
+
+    SendMessageA(window, WM_COMMAND, ID_SHOW, 0);
+    EXPECT_FALSE(IsWindowVisible(window));  // posted, like a tray click
+    PumpMessages(200);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, ID_CLOSE, 0), 0);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+struct Options : Commands {
+    Settings settings;
+    std::vector<ServerEntry> servers{{"Vox", -1, 0}, {"Luclin", 1402, 41}, {"Luclin Two", 3, 1}};
+    HWND dialog = nullptr;
+
+    void SetUp() override {
+        Commands::SetUp();
+        SetDefaultSettings(settings);
+        settings.EverquestExe = "C:\\EQ\\eqgame.exe";
+        settings.PrimaryServer = "Luclin";
+        settings.SortOrder = SORT_BY_PLAYERS;
+        settings.RunOnStartup = true;
+        settings.MinPlayers = -4;
+    }
+    Step FindDialog() {
+        return [this] { return (dialog = FindShown("#32770", window)) != nullptr; };
+    }
+    INT_PTR Run() { return RunOptionsDialog(TheApp.Instance, window, settings, servers); }
+    std::string Field(int id) { return Text(GetDlgItem(dialog, id)); }
+    bool Checked(int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+};
+
+TEST_F(Options, FillsFromTheSettingsAndOkWritesThemBack) {
+    std::vector<std::string> shown;
+    RECT place{};
+    Script({FindDialog(), [&] {
+                shown = {Field(IDC_EXE_PATH), Field(IDC_PRIMARY_SERVER), Field(IDC_MIN_PLAYERS)};
+                shown.push_back(std::to_string(SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETCOUNT, 0, 0)));
+                EXPECT_TRUE(Checked(IDC_SORT_PLAYERS));
+                EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SORT_PLAYERS)));
+                EXPECT_TRUE(Checked(IDC_RUN_ON_STARTUP));
+                GetWindowRect(dialog, &place);
+                SetDlgItemTextA(dialog, IDC_MIN_PLAYERS, "12");
+                SendDlgItemMessageA(dialog, IDC_RUN_ON_STARTUP, BM_CLICK, 0, 0);
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                return true;
+            }});
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_EQ(shown, (std::vector<std::string>{"C:\\EQ\\eqgame.exe", "Luclin", "-4", "3"}));
+    EXPECT_EQ(place.top, 80);  // the owner is hidden: centred near the top of the desktop
+    EXPECT_EQ(settings.MinPlayers, 12);
+    EXPECT_EQ(settings.PrimaryServer, "Luclin");
+    EXPECT_EQ(settings.EverquestExe, "C:\\EQ\\eqgame.exe");
+    EXPECT_EQ(settings.SortOrder, SORT_BY_PLAYERS);
+    EXPECT_FALSE(settings.RunOnStartup);
+}
+
+// Where the dialog was told to move the focus: Wine may hand the focus around again as the box's
+// activation settles, so the request itself is what is checked.
+WNDPROC dialogProcedure;
+int focusAskedFor;
+LRESULT CALLBACK WatchFocusRequests(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NEXTDLGCTL && lParam) focusAskedFor = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
+    return CallWindowProcA(dialogProcedure, w, message, wParam, lParam);
+}
+
+TEST_F(Options, AnInvalidNumberKeepsTheDialogOpenAndChangesNothing) {
+    std::string box;
+    Script({FindDialog(), [&] {
+                dialogProcedure = reinterpret_cast<WNDPROC>(
+                    SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchFocusRequests)));
+                SetDlgItemTextA(dialog, IDC_MIN_PLAYERS, "");
+                SetDlgItemTextA(dialog, IDC_EXE_PATH, "C:\\other.exe");
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                return true;
+            },
+            CloseBox(dialog, box), [&] {
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                return true;
+            }});
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_EQ(box, "Error|Must specify a valid minimum number of players");
+    EXPECT_EQ(focusAskedFor, IDC_MIN_PLAYERS);
+    EXPECT_EQ(settings.MinPlayers, -4);
+    EXPECT_EQ(settings.EverquestExe, "C:\\EQ\\eqgame.exe");
+}
+
+OPENFILENAMEA request;
+std::string startedFrom;
+BOOL WINAPI FakeChooser(OPENFILENAMEA* r) {
+    request = *r;
+    startedFrom = r->lpstrFile;
+    lstrcpynA(r->lpstrFile, "C:\\Games\\EQ\\eqgame.exe", r->nMaxFile);
+    return TRUE;
+}
+
+TEST_F(Options, BrowseFillsTheFieldAndOnlyOkKeepsIt) {
+    ChooseGameFile = FakeChooser;
+    std::string field;
+    for (int button : {IDCANCEL, IDOK}) {
+        Script({FindDialog(), [&] { return PostMessageA(dialog, WM_COMMAND, IDC_BROWSE, 0) != 0; }, [&, button] {
+                    field = Field(IDC_EXE_PATH);
+                    return PostMessageA(dialog, WM_COMMAND, button, 0) != 0;
+                }});
+        EXPECT_EQ(Run(), button);
+        EXPECT_EQ(field, "C:\\Games\\EQ\\eqgame.exe");
+        EXPECT_EQ(settings.EverquestExe, button == IDOK ? "C:\\Games\\EQ\\eqgame.exe" : "C:\\EQ\\eqgame.exe");
+    }
+    EXPECT_EQ(startedFrom, "C:\\EQ\\eqgame.exe");
+    EXPECT_EQ(request.lStructSize, static_cast<DWORD>(OPENFILENAME_SIZE_VERSION_400A));
+    EXPECT_EQ(request.Flags, 0x201004u);
+    EXPECT_EQ(request.nMaxFile, 260u);
+    EXPECT_EQ(std::string(request.lpstrFilter, 34), std::string("Executable Programs (*.exe)\0*.exe\0\0", 34));
+    EXPECT_STREQ(request.lpstrTitle, "Select the EverQuest Executable");
+    EXPECT_STREQ(request.lpstrDefExt, "exe");
+}
+
+TEST(RunEntry, WrittenQuotedAndDeleted) {
+    const char* scratch = "Software\\Varnok Solutions\\TallowinTest\\Run";
+    const char* program = "C:\\Program Files\\Tallowin\\Tallowin.exe";
+    ASSERT_TRUE(RewriteRunEntry(HKEY_CURRENT_USER, scratch, true, program));
+    char data[MAX_PATH] = "";
+    DWORD size = sizeof data, type = 0;
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, scratch, "Tallowin", RRF_RT_ANY, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_STREQ(data, "\"C:\\Program Files\\Tallowin\\Tallowin.exe\"");
+    EXPECT_EQ(size, std::strlen(data) + 1);
+    ASSERT_TRUE(RewriteRunEntry(HKEY_CURRENT_USER, scratch, false, program));
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, scratch, "Tallowin", RRF_RT_ANY, nullptr, nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND);
+    RegDeleteKeyA(HKEY_CURRENT_USER, scratch);
+    EXPECT_FALSE(RewriteRunEntry(reinterpret_cast<HKEY>(0x1234), scratch, true, program));
+}
+
+TEST_F(Commands, AboutShowsTheFileVersionAndEndsWithTwo) {
+    std::string text;
+    HWND about = nullptr;
+    Script({[&] { return (about = FindShown("#32770", window)) != nullptr; }, [&] {
+                text = Text(GetDlgItem(about, IDC_ABOUT_TEXT));
+                return PostMessageA(about, WM_COMMAND, IDOK, 0) != 0;
+            }});
+    EXPECT_EQ(RunAboutDialog(TheApp.Instance, window), IDCANCEL);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Tallowin Version 1.0.11.0");
+    char version[128] = "x";
+    EXPECT_FALSE(ReadFileVersion("C:\\no\\such\\file.exe", version, sizeof version));
+    EXPECT_STREQ(version, "");
+}
