@@ -30,6 +30,23 @@ BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip) {
     return Shell_NotifyIconA(operation, &record);
 }
 
+void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text) {
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = BALLOON_RECORD_SIZE;
+    record.hWnd = window;
+    record.uID = TRAY_ICON_ID;
+    record.uFlags = NIF_INFO;
+    lstrcpynA(record.szInfo, text, sizeof record.szInfo);
+    lstrcpynA(record.szInfoTitle, title, sizeof record.szInfoTitle);
+    record.dwInfoFlags = NIIF_INFO;
+}
+
+BOOL ShowTrayBalloon(HWND window, const char* title, const char* text) {
+    NOTIFYICONDATAA record;
+    FillBalloonRecord(record, window, title, text);
+    return Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
 BOOL RestoreTrayIcon(HWND window) {
     char tip[sizeof shownTip];
     lstrcpynA(tip, shownTip, sizeof tip);

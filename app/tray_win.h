@@ -5,10 +5,17 @@
 #include <shellapi.h>
 
 constexpr UINT TRAY_ICON_ID = 1;
-constexpr DWORD TRAY_RECORD_SIZE = 88;  // the first layout of the record, with its 64-byte tip
+// The record's first layout, with its 64-byte tip: every shell takes it (88 bytes on 32-bit Windows).
+constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
+// The second layout, the first with a balloon's title and text.
+constexpr DWORD BALLOON_RECORD_SIZE = NOTIFYICONDATAA_V2_SIZE;
 
 // Fills the record that SetTrayIcon hands to the shell.
 void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip);
 BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip);
+// Shows a balloon from the icon, leaving its icon and tip as they are. A shell without balloons
+// refuses the call, and nothing more happens.
+void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text);
+BOOL ShowTrayBalloon(HWND window, const char* title, const char* text);
 // Adds the icon again as last shown, after the taskbar has been re-created.
 BOOL RestoreTrayIcon(HWND window);

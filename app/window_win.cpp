@@ -37,6 +37,7 @@ PollHost WindowPollHost(HWND window) {
         [](void*) -> uint32_t { return GetTickCount(); },
         [](void*, const unsigned char* code) { SendRequest(TheApp.StatusSocket, code); },
         [](void* w, TrayIcon icon, const char* tip) { SetTrayIcon(static_cast<HWND>(w), NIM_MODIFY, IconFor(icon), tip); },
+        [](void* w, const ChangeNotice& notice) { ShowTrayBalloon(static_cast<HWND>(w), notice.Title, notice.Text); },
         [](void*, const char* text) {
             RenderReport(TheApp.Canvas, text);
             CopyReport(TheApp.Canvas);
@@ -97,7 +98,8 @@ LRESULT OnWindowPosChanged(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (lParam == WM_LBUTTONUP) {
+    // A click on the balloon shows the window as a click on the icon does.
+    if (lParam == WM_LBUTTONUP || lParam == NIN_BALLOONUSERCLICK) {
         ShowWindow(window, TheApp.UserSettings.Maximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
         SetForegroundWindow(window);
     } else if (lParam == WM_RBUTTONUP) {

@@ -58,6 +58,7 @@ INT_PTR OnOptionsInit(HWND dialog) {
     FillPrimaryServers(dialog, *offeredServers, s.PrimaryServer);
     SendDlgItemMessageA(dialog, SortRadioFor(s.SortOrder), BM_SETCHECK, BST_CHECKED, 0);
     if (s.RunOnStartup) SendDlgItemMessageA(dialog, IDC_RUN_ON_STARTUP, BM_SETCHECK, BST_CHECKED, 0);
+    if (s.NotifyChanges) SendDlgItemMessageA(dialog, IDC_NOTIFY_CHANGES, BM_SETCHECK, BST_CHECKED, 0);
     SetDlgItemInt(dialog, IDC_MIN_PLAYERS, static_cast<UINT>(s.MinPlayers), TRUE);
     return TRUE;
 }
@@ -76,6 +77,7 @@ void OnOptionsOk(HWND dialog) {
     s.PrimaryServer = ItemText(dialog, IDC_PRIMARY_SERVER);
     s.SortOrder = SortOrderFromRadios(IsChecked(dialog, IDC_SORT_NONE), IsChecked(dialog, IDC_SORT_NAME));
     s.RunOnStartup = IsChecked(dialog, IDC_RUN_ON_STARTUP);
+    s.NotifyChanges = IsChecked(dialog, IDC_NOTIFY_CHANGES);
     EndDialog(dialog, IDOK);
 }
 

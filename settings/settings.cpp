@@ -47,6 +47,7 @@ void SetDefaultSettings(Settings& settings) {
     settings.SortOrder = SORT_NONE;
     settings.RunOnStartup = false;
     settings.MinPlayers = 3;
+    settings.NotifyChanges = true;
 }
 
 bool LoadSettings(Settings& settings, const SettingsStore& store) {
@@ -78,6 +79,10 @@ bool LoadSettings(Settings& settings, const SettingsStore& store) {
     ReadDword(store, "MinPlayers", settings.MinPlayers);
     if (settings.MinPlayers < 0) settings.MinPlayers = 3;
 
+    int32_t notifyChanges = 1;
+    ReadDword(store, "NotifyChanges", notifyChanges);
+    settings.NotifyChanges = notifyChanges != 0;
+
     store.Close(store.Context);
     return false;
 }
@@ -100,6 +105,7 @@ bool SaveSettings(const Settings& settings, const SettingsStore& store) {
     dword("SortOrder", settings.SortOrder);
     dword("RunOnStartup", settings.RunOnStartup ? 1 : 0);
     dword("MinPlayers", settings.MinPlayers);
+    dword("NotifyChanges", settings.NotifyChanges ? 1 : 0);
     store.Close(store.Context);
     return false;
 }

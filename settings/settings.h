@@ -20,6 +20,7 @@ struct Settings {
     int32_t SortOrder = SORT_NONE;
     bool RunOnStartup = false;
     int32_t MinPlayers = 0;
+    bool NotifyChanges = true;  // a notice when the primary server comes up or goes down
 };
 
 // Where the settings persist: the registry on Windows, a map in tests. Read behaves like

@@ -121,17 +121,20 @@ void StoreEntry(std::vector<ServerEntry>& list, size_t index, const unsigned cha
 }
 }  // namespace
 
-void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char* reportText,
+bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char* reportText,
                   unsigned char* namesBuffer, uint32_t namesLength,
                   const unsigned char* statusBuffer, uint32_t statusLength) {
     if (namesLength > NAMES_BUFFER_SIZE) namesLength = NAMES_BUFFER_SIZE;
     if (statusLength > STATUS_BUFFER_SIZE) statusLength = STATUS_BUFFER_SIZE;
 
-    if (statusLength <= 9) { ReplaceText(reportText, BAD_STATUS_TEXT); return; }
+    if (statusLength <= 9) {
+        ReplaceText(reportText, BAD_STATUS_TEXT);
+        return false;
+    }
     if (namesLength <= 6) {
         ReplaceText(reportText, BAD_NAMES_TEXT);
         namesBuffer[0] = 0;
-        return;
+        return false;
     }
     const int32_t nameCount = SignedByte(namesBuffer[4]);
     const int32_t firstCount = SignedByte(statusBuffer[4]);
@@ -139,7 +142,7 @@ void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
     if (nameCount != firstCount + secondCount || firstCount < 0 || secondCount < 0) {
         ReplaceText(reportText, COUNT_MISMATCH_TEXT);
         namesBuffer[0] = 0;
-        return;
+        return false;
     }
 
     std::vector<ServerEntry>& list = results.ServerList;
@@ -165,7 +168,7 @@ void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
             list.clear();
             ReplaceText(reportText, beyond ? BAD_STATUS_TEXT : EXTRA_NAMES_TEXT);
             if (!beyond) namesBuffer[0] = 0;
-            return;
+            return false;
         }
         const int32_t players = record.count == DOWN_COUNT ? -1 : record.count;
         if (players >= 0) results.TotalPlayers += players;
@@ -180,4 +183,5 @@ void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
     list.resize(entries);
     writer.Number(results.TotalPlayers);
     writer.Literal(" Players on EverQuest");
+    return true;
 }

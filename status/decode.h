@@ -29,7 +29,8 @@ extern const char* const EXTRA_NAMES_TEXT;
 
 // Rewrites reportText (REPORT_TEXT_SIZE bytes) from the two answers; marks the names answer
 // empty (first byte 0) when it is to blame. Reads no byte at or beyond either length, nor beyond
-// the buffers' own sizes, and never writes past the report buffer.
-void DecodeStatus(DecodeResults& results, const std::string& primaryServer, char* reportText,
+// the buffers' own sizes, and never writes past the report buffer. False when a decoding error's
+// message replaced the report.
+bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char* reportText,
                   unsigned char* namesBuffer, uint32_t namesLength,
                   const unsigned char* statusBuffer, uint32_t statusLength);

@@ -44,6 +44,7 @@ namespace {
 void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char* request,
                  const char* text, uint32_t& interval) {
     host.Send(host.Context, request);
+    ResetChangeWatch(client.Watch);  // answers asked for again: their first report is no change
     interval = NextPollInterval(client.PollFailures);
     std::snprintf(client.ReportText, REPORT_TEXT_SIZE, "%s", text);
     host.SetTray(host.Context, TrayIcon::Neutral, client.ReportText);
@@ -52,13 +53,18 @@ void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char
 void ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host) {
     StatusBuffers& b = client.Buffers;
     host.Send(host.Context, REQ_STATUS);
-    DecodeStatus(client.Decode, settings.PrimaryServer, client.ReportText, b.NamesBuffer,
+    const bool decoded = DecodeStatus(client.Decode, settings.PrimaryServer, client.ReportText, b.NamesBuffer,
                  b.NamesLength, b.StatusBuffer, b.StatusLength);
     // The full tip: a 259-character server name and three numbers fit with room to spare.
     char tip[SETTINGS_TEXT_SIZE + 96];
     const TrayIcon icon = ComposeTrayTip(settings, client.Decode.PrimaryPlayers,
                                          client.Decode.TotalPlayers, tip, sizeof tip);
     host.SetTray(host.Context, icon, tip);
+    ChangeNotice notice;
+    if (decoded && WatchPrimaryServer(client.Watch, settings, icon == TrayIcon::Up, client.Decode.PrimaryPlayers,
+                                      host.Now(host.Context), notice)) {
+        host.Notify(host.Context, notice);
+    }
     client.PollFailures = 0;
 }
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "settings/settings.h"
 #include "status/decode.h"
+#include "status/notify.h"
 #include "status/protocol.h"
 
 constexpr uint32_t REPORTING_INTERVAL = 15000;
@@ -24,6 +25,7 @@ struct StatusClient {
     StatusBuffers Buffers;
     char* ReportText = nullptr;  // REPORT_TEXT_SIZE bytes
     DecodeResults Decode;
+    ChangeWatch Watch;
     unsigned PollTimerId = 0;
     bool FirstPoll = true;
     uint32_t PollFailures = 0;
@@ -38,6 +40,7 @@ struct PollHost {
     uint32_t (*Now)(void* context);                       // millisecond tick count
     void (*Send)(void* context, const unsigned char* code);
     void (*SetTray)(void* context, TrayIcon icon, const char* tip);
+    void (*Notify)(void* context, const ChangeNotice& notice);  // the primary server came up or went down
     void (*Render)(void* context, const char* text);    // draws the text and copies it to the window
     unsigned (*SetTimer)(void* context, unsigned event, uint32_t interval);  // 0 on failure
 };

@@ -1,5 +1,6 @@
 // Measures the real window procedure's reporting tick under Wine: decode, tray, render and copy,
-// over 1,000 ticks, with the process's resident size and GDI markers after 10 and 10,000 ticks.
+// over 1,000 ticks, with the process's resident size, the desktop's windows and GDI markers after
+// 10 and 10,000 ticks.
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
@@ -37,10 +38,23 @@ size_t ResidentBytes() {
 // One honoured tick, as the timer would deliver it.
 void Tick(HWND window) { SendMessageA(window, WM_TIMER, TheApp.Client.PollTimerId, 0); }
 
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// Top-level windows on the desktop, the shell's balloons among them.
+int TopLevelWindows() {
+    int count = 0;
+    EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 void Mark(const char* what, int ticks) {
     std::fprintf(stderr, "MARK %s %d\n", what, ticks);
     std::fflush(stderr);
-    std::printf("after %5d ticks: resident %zu KiB\n", ticks, ResidentBytes() / 1024);
+    std::printf("after %5d ticks: resident %zu KiB, %d top-level windows\n", ticks, ResidentBytes() / 1024,
+                TopLevelWindows());
 }
 }  // namespace
 

@@ -103,6 +103,11 @@ class Session:
         left, top, right, bottom = Picture(self.screenshot("tray")).tray_slot()
         subprocess.run(["xdotool", "mousemove", str(left + 8), str(top + 8), "click", str(button)], env=self.env)
 
+    def balloons(self):
+        """Texts of the balloons showing now: Explorer's balloon is a shown tooltip window whose one tool
+        tracks a point rather than covering a rectangle."""
+        return [t["text"] for t in self.probe("tips") if t["visible"] and t["right"] == t["left"]]
+
     def main_windows(self):
         return [w for w in self.probe("windows") if w["class"] == "TallowinDisplayClass"]
 

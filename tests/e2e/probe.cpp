@@ -86,9 +86,9 @@ void PrintTools(HWND tip) {
             ReadProcessMemory(process, info.lpszText, text, textRoom - 1, nullptr);
         }
         text[textRoom - 1] = 0;
-        std::printf("{\"tooltip\":%lu,\"tool\":%d,\"hwnd\":%lu,\"id\":%lu,\"left\":%ld,\"top\":%ld,\"right\":%ld,"
-                    "\"bottom\":%ld,\"text\":\"%s\"}\n",
-                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(tip)), i,
+        std::printf("{\"tooltip\":%lu,\"visible\":%s,\"tool\":%d,\"hwnd\":%lu,\"id\":%lu,\"left\":%ld,\"top\":%ld,"
+                    "\"right\":%ld,\"bottom\":%ld,\"text\":\"%s\"}\n",
+                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(tip)), IsWindowVisible(tip) ? "true" : "false", i,
                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(info.hwnd)),
                     static_cast<unsigned long>(info.uId), info.rect.left, info.rect.top, info.rect.right,
                     info.rect.bottom, Escaped(text).c_str());

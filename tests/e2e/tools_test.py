@@ -23,6 +23,7 @@ def serve(scenario, log):
             json.dump(scenario, f)
         cmd += ["--scenario", path]
     p = subprocess.Popen(cmd)
+    p.scenario = cmd[-1] if scenario else None
     time.sleep(0.3)
     return p
 
@@ -56,6 +57,11 @@ with tempfile.TemporaryDirectory() as tmp:
         r = query("--retries", "1")
         check("silent service times out with 3", r.returncode == 3)
         check("one retry after the timeout", time.monotonic() - start >= 0.55)
+        with open(server.scenario, "w") as f:
+            json.dump({"servers": [{"name": "A", "group": 1, "players": 7}]}, f)
+        time.sleep(0.5)
+        r = query("--json")
+        check("a rewritten scenario is served at once", r.returncode == 0 and json.loads(r.stdout)["total_players"] == 7)
     finally:
         server.terminate()
         server.wait(10)

@@ -31,6 +31,7 @@ struct World {
     std::vector<Bytes> pending;  // answers that arrive shortly after a tick
     TrayIcon icon = TrayIcon::Neutral;
     std::string tip, rendered;
+    std::vector<std::string> notices;
     unsigned armedEvent = 0, kills = 0, timerFails = 0;
     uint32_t armedInterval = 0;
     std::function<void(World&, unsigned char)> service;
@@ -56,6 +57,7 @@ struct World {
                             Of(c).icon = icon;
                             Of(c).tip = tip;
                         },
+                        [](void* c, const ChangeNotice& notice) { Of(c).notices.push_back(notice.Text); },
                         [](void* c, const char* text) { Of(c).rendered = text; },
                         [](void* c, unsigned event, uint32_t interval) -> unsigned {
                             World& w = Of(c);
@@ -274,4 +276,30 @@ TEST(PollCycle, FailedSetTimerStopsTicking) {
     w.First();
     EXPECT_EQ(w.client.PollTimerId, 0u);
     EXPECT_EQ(w.sent.size(), 1u);
+}
+
+TEST(PollCycle, PrimaryChangesAreToldBetweenReportsOnly) {
+    World w;
+    Bytes status = WorkedStatus();  // Beta up with 123
+    w.service = [&](World& world, unsigned char code) {
+        if (code == 1) world.pending.push_back(WorkedNames());
+        if (code == 5) world.pending.push_back(status);
+    };
+    w.settings.PrimaryServer = "Beta";
+    w.First();
+    w.RunUntil(w.now + 17000);
+    EXPECT_TRUE(w.notices.empty());  // the first reports set the baseline
+    status = StatusAnswer({1234}, {{0xFFFF, 10}, {0xFFFF, 7}});
+    w.RunUntil(w.now + 30000);
+    EXPECT_EQ(w.notices, std::vector<std::string>{"Beta is DOWN"});
+
+    status = StatusAnswer({1234}, {{5, 1}});  // two records for three names: an error, not a change
+    w.RunUntil(w.now + 90000);
+    EXPECT_EQ(w.notices.size(), 1u);
+
+    // The names were asked for again: the first report afterwards is a baseline, not "it came up".
+    status = WorkedStatus();
+    w.RunUntil(w.now + 47000);
+    EXPECT_EQ(w.notices.size(), 1u);
+    EXPECT_EQ(w.icon, TrayIcon::Up);
 }

@@ -44,6 +44,7 @@ TEST(Settings, FirstRunGivesDefaultsAndOpensTheKey) {
     EXPECT_EQ(s.SortOrder, SORT_NONE);
     EXPECT_FALSE(s.RunOnStartup);
     EXPECT_EQ(s.MinPlayers, 3);
+    EXPECT_TRUE(s.NotifyChanges);  // a missing value loads as on
 }
 
 TEST(Settings, UnopenableStoreLeavesDefaults) {
@@ -139,15 +140,18 @@ TEST(Settings, NumbersOfTheWrongSizeKeepTheirDefaults) {
     EXPECT_EQ(s.Height, 0x00636261);
 }
 
-TEST(Settings, SaveWritesAllTenValuesInTheirTypes) {
+TEST(Settings, SaveWritesAllElevenValuesInTheirTypes) {
     Settings s;
     SetDefaultSettings(s);
+    s.NotifyChanges = false;
     s.X = -5;
     s.MinPlayers = -7;
     s.PrimaryServer = "Tunare";
     MemoryStore store;
     EXPECT_FALSE(SaveSettings(s, MemoryStoreSeam(store)));
-    EXPECT_EQ(store.Values.size(), 10u);
+    EXPECT_EQ(store.Values.size(), 11u);
+    EXPECT_EQ(StoredDword(store, "NotifyChanges"), 0);
+    EXPECT_FALSE(Load(store).NotifyChanges);
     EXPECT_EQ(StoredDword(store, "X"), -5);
     EXPECT_EQ(StoredDword(store, "MinPlayers"), -7);  // saved as is, becomes 3 at the next load
     EXPECT_EQ(store.Values.at("EverquestExe").Type, StoredType::Text);

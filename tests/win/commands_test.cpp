@@ -234,6 +234,8 @@ TEST_F(Options, FillsFromTheSettingsAndOkWritesThemBack) {
                 EXPECT_TRUE(Checked(IDC_SORT_PLAYERS));
                 EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SORT_PLAYERS)));
                 EXPECT_TRUE(Checked(IDC_RUN_ON_STARTUP));
+                EXPECT_TRUE(Checked(IDC_NOTIFY_CHANGES));
+                SendDlgItemMessageA(dialog, IDC_NOTIFY_CHANGES, BM_CLICK, 0, 0);
                 GetWindowRect(dialog, &place);
                 SetDlgItemTextA(dialog, IDC_MIN_PLAYERS, "12");
                 SendDlgItemMessageA(dialog, IDC_RUN_ON_STARTUP, BM_CLICK, 0, 0);
@@ -248,6 +250,7 @@ TEST_F(Options, FillsFromTheSettingsAndOkWritesThemBack) {
     EXPECT_EQ(settings.EverquestExe, "C:\\EQ\\eqgame.exe");
     EXPECT_EQ(settings.SortOrder, SORT_BY_PLAYERS);
     EXPECT_FALSE(settings.RunOnStartup);
+    EXPECT_FALSE(settings.NotifyChanges);
 }
 
 // Where the dialog was told to move the focus: Wine may hand the focus around again as the box's

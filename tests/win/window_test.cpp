@@ -63,7 +63,8 @@ TEST(TrayRecord, FirstLayoutWithTheTipCutAt63) {
     const std::string tip(100, 't');
     HICON icon = LoadIcon(nullptr, IDI_APPLICATION);
     FillTrayRecord(record, reinterpret_cast<HWND>(0x1234), NIM_MODIFY, icon, tip.c_str());
-    EXPECT_EQ(record.cbSize, 88u);
+    // The first layout's size for the build's pointer width: real Windows checks it.
+    EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 88u : 104u);
     EXPECT_EQ(record.uID, 1u);
     EXPECT_EQ(record.uFlags, 7u);
     EXPECT_EQ(record.uCallbackMessage, 0x8064u);
@@ -76,6 +77,16 @@ TEST(TrayRecord, FirstLayoutWithTheTipCutAt63) {
     const std::string twoLines = std::string(60, 'n') + ",\r\n8098";
     FillTrayRecord(record, nullptr, NIM_ADD, icon, twoLines.c_str());
     EXPECT_EQ(std::string(record.szTip), twoLines.substr(0, 63));
+}
+
+TEST(TrayRecord, BalloonTouchesNeitherIconNorTip) {
+    NOTIFYICONDATAA record;
+    FillBalloonRecord(record, reinterpret_cast<HWND>(0x1234), "Tallowin", std::string(300, 'b').c_str());
+    EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 488u : 504u);  // the second layout, with the balloon's fields
+    EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(record.uID, 1u);
+    EXPECT_STREQ(record.szInfoTitle, "Tallowin");
+    EXPECT_EQ(std::strlen(record.szInfo), 255u);
 }
 
 TEST_F(MainWindow, StartsHiddenAndTheFirstTickAsksForNames) {
@@ -123,6 +134,9 @@ TEST_F(MainWindow, MinimisingHidesAndTheTrayClickShowsAgain) {
     EXPECT_FALSE(IsIconic(window));
     EXPECT_FALSE(IsZoomed(window));
     SendMessageA(window, WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);  // no handling of its own
+    SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(window, WM_TRAYNOTIFY, 1, NIN_BALLOONUSERCLICK);  // a click on the balloon
+    EXPECT_TRUE(IsWindowVisible(window));
     TheApp.UserSettings.Maximized = 1;
     SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     SendMessageA(window, WM_TRAYNOTIFY, 1, WM_LBUTTONUP);

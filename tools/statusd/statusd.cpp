@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -138,6 +139,37 @@ bool ReadFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// The scenario file's modification time and size, to notice that it was rewritten.
+struct FileStamp {
+    long long Seconds = -1, Nanoseconds = 0, Size = 0;
+    bool operator!=(const FileStamp& o) const {
+        return Seconds != o.Seconds || Nanoseconds != o.Nanoseconds || Size != o.Size;
+    }
+};
+FileStamp StampOf(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return FileStamp{};
+    return FileStamp{static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec),
+                     static_cast<long long>(info.st_size)};
+}
+
+// Serves a rewritten scenario from the next request on; a file that does not parse is logged and
+// the scenario in use stays.
+void ReloadIfChanged(Server& server, const std::string& path, FileStamp& stamp) {
+    const FileStamp now = StampOf(path);
+    if (!(now != stamp)) return;
+    stamp = now;
+    std::string text, error;
+    Scenario plan;
+    if (!ReadFile(path, text) || !ParseScenario(text, plan, error)) {
+        LogLine(server, {{"event", "reload-failed"}, {"error", error}});
+        return;
+    }
+    server.Plan = plan;
+    server.InjectionsSent.assign(server.Plan.Injections.size(), 0);
+    LogLine(server, {{"event", "reload"}});
+}
+
 bool WriteFile(const std::string& path, const Datagram& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -152,7 +184,8 @@ int main(int argc, char** argv) {
     double maxSeconds = 3600;
     app.add_option("--address", address, "loopback address to serve on (127.0.0.0/8)");
     app.add_option("--port", port, "UDP port")->check(CLI::Range(1, 65535));
-    app.add_option("--scenario", scenarioPath, "scenario file (JSON); the built-in scenario when left out");
+    app.add_option("--scenario", scenarioPath,
+                   "scenario file (JSON), served anew whenever it is rewritten; the built-in scenario when left out");
     app.add_option("--log", logPath, "request log, one JSON object per line (standard output when left out)");
     app.add_option("--max-seconds", maxSeconds, "stop after this long")->check(CLI::Range(0.1, 7.0 * 86400));
     app.add_option("--write-answers", answersDir, "write names.bin, status.bin and banner.bin to this folder and exit");
@@ -203,9 +236,11 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     LogLine(server, {{"event", "start"}, {"address", address}, {"port", port}});
 
+    FileStamp scenarioStamp = scenarioPath.empty() ? FileStamp{} : StampOf(scenarioPath);
     while (!stopRequested && server.Seconds(Clock::now()) < maxSeconds) {
         pollfd fd{server.Socket, POLLIN, 0};
         const int ready = poll(&fd, 1, PollTimeoutMs(server));
+        if (!scenarioPath.empty()) ReloadIfChanged(server, scenarioPath, scenarioStamp);
         if (ready > 0 && (fd.revents & POLLIN)) HandleRequest(server);
         SendDueInjections(server);
     }
