@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Installs what building and testing Tallowin needs on Debian, when it is missing.
+# Installs what building and testing Tallowin needs on Debian, when it is missing. Each check looks
+# for what the scripts run, not for a name that something else may occupy.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/host.sh
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
+imagemagick() { "$1" -version 2>/dev/null | grep -q ImageMagick; }
 have cmake || need+=(cmake)
+have make || need+=(make)
 have clang++ || need+=(clang)
-have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
-have wine || need+=(wine)
-[ -e /usr/lib/wine/wineserver32 ] || need+=(wine32:i386)
+have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+[ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
+# 32-bit Wine only where 32-bit code runs: elsewhere it cannot start, and Debian's wrapper would
+# pick it for every program.
+if [ "$HOST_RUNS_32BIT" = 1 ]; then
+    [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/wine/wineserver32 ] || need+=(wine32:i386)
+fi
 have Xvfb || need+=(xvfb)
+have xdpyinfo || need+=(x11-utils)
 have xdotool || need+=(xdotool)
-have convert || need+=(imagemagick)
+{ imagemagick import && imagemagick convert; } || need+=(imagemagick)
 have python3 || need+=(python3)
+have zip || need+=(zip)
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -e /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -e /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
@@ -22,6 +34,6 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
 echo "Installing: ${need[*]}"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-$SUDO dpkg --add-architecture i386
+[ "$HOST_RUNS_32BIT" = 1 ] && $SUDO dpkg --add-architecture i386
 $SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" make ca-certificates >/dev/null
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" ca-certificates >/dev/null

@@ -12,11 +12,12 @@ from harness import Picture, tray_mark, WM_CLOSE  # noqa: E402
 mingw, native = (os.path.abspath(a) for a in sys.argv[1:3])
 exe, probe = os.path.join(mingw, "Tallowin.exe"), os.path.join(mingw, "tallowin-probe.exe")
 env = dict(os.environ)
+WINE = env.get("WINE", "wine")  # the loader that tools/wine-env.sh chose for the tree
 shot = "/tmp/tallowin-measure.png"
 
 
 def wine(*args, **kw):
-    return subprocess.run(["wine", *map(str, args)], env=env, capture_output=True, **kw)
+    return subprocess.run([WINE, *map(str, args)], env=env, capture_output=True, **kw)
 
 
 def cpu_seconds(pid):
@@ -33,7 +34,7 @@ run_env = dict(env, TALLOWIN_STATUS_HOST="127.0.0.29")
 startups = []
 for _ in range(5):
     start = time.monotonic()
-    p = subprocess.Popen(["wine", exe], env=run_env)
+    p = subprocess.Popen([WINE, exe], env=run_env)
     while time.monotonic() - start < 20:
         subprocess.run(["import", "-window", "root", shot], check=True)
         if tray_mark(Picture(shot)):
@@ -45,7 +46,7 @@ print("start-up to tray icon: median %.2f s, range %.2f to %.2f s (includes scre
       % (statistics.median(startups), min(startups), max(startups)))
 
 # Idle: CPU time the reporting program uses in a minute (a tick every 15 s).
-p = subprocess.Popen(["wine", exe], env=run_env)
+p = subprocess.Popen([WINE, exe], env=run_env)
 time.sleep(8)
 pid = int(subprocess.run(["pgrep", "-n", "-f", "Tallowin.exe"], capture_output=True, text=True).stdout.split()[0])
 before = cpu_seconds(pid)
@@ -64,7 +65,7 @@ if "--no-bench" in sys.argv:
 def gdi_marks(program):
     """Runs a benchmark under WINEDEBUG=+gdi; its output and the GDI object count at each of its marks."""
     trace = tempfile.TemporaryFile()
-    run = subprocess.run(["wine", os.path.join(mingw, program)], env=dict(env, WINEDEBUG="+gdi"),
+    run = subprocess.run([WINE, os.path.join(mingw, program)], env=dict(env, WINEDEBUG="+gdi"),
                          stdout=subprocess.PIPE, stderr=trace, timeout=3000)
     trace.seek(0)
     count, marks = None, []

@@ -16,18 +16,28 @@ while [ $# -gt 0 ]; do
     shift
 done
 tools/install-deps.sh
+source tools/host.sh
+
+# The 32-bit program is the product; a host that cannot run 32-bit code runs the 64-bit build.
+if [ "$HOST_RUNS_32BIT" = 1 ]; then
+    TREE=build/mingw TOOLCHAIN=cmake/mingw-i686.cmake
+    echo "Running the 32-bit Tallowin.exe ($HOST_32BIT_REASON)."
+else
+    TREE=build/mingw64 TOOLCHAIN=cmake/mingw-x86_64.cmake
+    echo "Running the 64-bit Tallowin.exe: $HOST_32BIT_REASON."
+fi
 
 # Build what is missing.
 if [ ! -x build/native/tallowin-statusd ]; then
     cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
     cmake --build build/native -j"$(nproc)" --target tallowin-statusd
 fi
-if [ ! -f build/mingw/Tallowin.exe ] || [ ! -f build/mingw/tallowin-probe.exe ]; then
-    cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build/mingw -j"$(nproc)" --target Tallowin tallowin-probe
+if [ ! -f "$TREE/Tallowin.exe" ] || [ ! -f "$TREE/tallowin-probe.exe" ]; then
+    cmake -S . -B "$TREE" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$TREE" -j"$(nproc)" --target Tallowin tallowin-probe
 fi
 
-source tools/wine-env.sh build/mingw
+source tools/wine-env.sh "$TREE"
 ADDRESS=127.0.0.12
 OUT="$PWD/build/run"
 mkdir -p "$OUT"
@@ -35,13 +45,13 @@ LOG="$OUT/statusd.log"
 : > "$LOG"
 build/native/tallowin-statusd --address "$ADDRESS" --log "$LOG" --max-seconds 604800 "${SCENARIO[@]}" &
 STATUSD=$!
-TALLOWIN_STATUS_HOST=$ADDRESS wine build/mingw/Tallowin.exe &
+TALLOWIN_STATUS_HOST=$ADDRESS "$WINE" "$TREE/Tallowin.exe" &
 TALLOWIN=$!
-PROBE=build/mingw/tallowin-probe.exe
+PROBE="$TREE/tallowin-probe.exe"
 
 stop() {
     trap - EXIT INT TERM
-    wine "$PROBE" post main 0x10 0 0 >/dev/null 2>&1 || true  # WM_CLOSE: the program saves its settings
+    "$WINE" "$PROBE" post main 0x10 0 0 >/dev/null 2>&1 || true  # WM_CLOSE: the program saves its settings
     wait "$TALLOWIN" 2>/dev/null || true
     kill "$STATUSD" 2>/dev/null || true
     wine_env_cleanup
@@ -58,7 +68,7 @@ for _ in $(seq 300); do
     sleep 0.1
 done
 sleep 1
-wine "$PROBE" post main 0x8064 0 0x202 >/dev/null  # as a left click on the tray icon
+"$WINE" "$PROBE" post main 0x8064 0 0x202 >/dev/null  # as a left click on the tray icon
 sleep 1
 SHOT="$OUT/tallowin.png"
 import -window root "$SHOT"

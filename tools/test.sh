@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Builds both trees and runs every test: native unit tests, fuzzers, Windows tests and end-to-end tests under Wine.
+# Builds the native tree and both Windows trees, makes the release packages, and runs every test:
+# native unit tests, fuzzers, Windows test programs and end-to-end tests under Wine.
 # Usage: tools/test.sh [--quick]   (--quick leaves out the slow end-to-end group)
+#
+# Where this host runs 32-bit code, the whole Windows suite runs on the 32-bit build (the product)
+# and the Windows test programs also run on the 64-bit build. Where it cannot, everything runs on
+# the 64-bit build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 QUICK=0
 [ "${1:-}" = "--quick" ] && QUICK=1
 tools/install-deps.sh
+source tools/host.sh
 
 JOBS=$(nproc)
 echo "== Native tree"
@@ -13,13 +19,34 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -
 cmake --build build/native -j"$JOBS"
 (cd build/native && ctest --output-on-failure -j"$JOBS")
 
-echo "== Windows tree"
-cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-      -DTALLOWIN_STATUSD="$PWD/build/native/tallowin-statusd" >/dev/null
-cmake --build build/mingw -j"$JOBS"
+for tree in mingw:i686 mingw64:x86_64; do
+    echo "== Windows tree build/${tree%%:*} (${tree##*:})"
+    cmake -S . -B "build/${tree%%:*}" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-${tree##*:}.cmake" \
+          -DCMAKE_BUILD_TYPE=Release -DTALLOWIN_STATUSD="$PWD/build/native/tallowin-statusd" >/dev/null
+    cmake --build "build/${tree%%:*}" -j"$JOBS"
+done
+echo "== Release packages"
+tools/release.sh
+
 unset DISPLAY  # the tests read the screen: they get a virtual display of their own
-source tools/wine-env.sh build/mingw
-trap wine_env_cleanup EXIT
-LABELS=()
-[ "$QUICK" = 1 ] && LABELS=(-LE slow)
-(cd build/mingw && ctest --output-on-failure -j1 "${LABELS[@]}")
+failed=()
+run_windows_tests() {  # TREE WHAT CTEST-ARGS...
+    local tree=$1 what=$2; shift 2
+    echo "== $what"
+    source tools/wine-env.sh "build/$tree"
+    (cd "build/$tree" && ctest --output-on-failure -j1 "$@") || failed+=("build/$tree")
+    wine_env_cleanup prefix
+}
+trap 'wine_env_cleanup all 2>/dev/null || true' EXIT
+SLOW=()
+[ "$QUICK" = 1 ] && SLOW=(-LE slow)
+if [ "$HOST_RUNS_32BIT" = 1 ]; then
+    run_windows_tests mingw "32-bit build: every Windows and end-to-end test ($HOST_32BIT_REASON)" "${SLOW[@]}"
+    run_windows_tests mingw64 "64-bit build: the Windows test programs" -L '^win$'
+else
+    run_windows_tests mingw64 "64-bit build: every Windows and end-to-end test ($HOST_32BIT_REASON)" "${SLOW[@]}"
+fi
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Windows tests failed in: ${failed[*]}" >&2
+    exit 1
+fi

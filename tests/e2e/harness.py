@@ -9,11 +9,27 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 TASKBAR_HEIGHT = 20
 
 
+def wine_environment(arch, prefix):
+    """The Wine loader for a prefix's architecture, called directly (Debian's wrapper takes the 32-bit
+    loader whenever it is installed, even on hosts that cannot run it), and the environment to run it in."""
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH=arch, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("TALLOWIN_STATUS_HOST", None)
+    if arch == "win64":
+        loader = env["WINELOADER"] = "/usr/lib/wine/wine64"
+    else:
+        loader = "/usr/lib/wine/wine"
+        env.pop("WINELOADER", None)
+    return loader, env
+
+
 class Session:
-    def __init__(self, name):
+    def __init__(self, name, extra_options=()):
         ap = argparse.ArgumentParser()
         for option in ("--exe", "--probe", "--statusd", "--prefix", "--work"):
             ap.add_argument(option, required=True)
+        ap.add_argument("--arch", choices=("win32", "win64"), default="win32")
+        for option in extra_options:
+            ap.add_argument(option)
         self.args = ap.parse_args()
         for option in ("exe", "probe", "statusd", "prefix", "work"):
             setattr(self.args, option, os.path.abspath(getattr(self.args, option)))
@@ -21,9 +37,7 @@ class Session:
         self.work = os.path.join(self.args.work, name)
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
-        self.env = dict(os.environ, WINEPREFIX=self.args.prefix, WINEARCH="win32", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.env.pop("TALLOWIN_STATUS_HOST", None)
+        self.loader, self.env = wine_environment(self.args.arch, self.args.prefix)
         if not self.env.get("DISPLAY"):
             raise SystemExit("the end-to-end tests need an X display (DISPLAY)")
         self.started = []
@@ -46,7 +60,7 @@ class Session:
 
     # --- Wine and the probe ---------------------------------------------------------------------
     def wine(self, *args, timeout=60, env=None):
-        return subprocess.run(["wine", *args], env=env or self.env, capture_output=True, timeout=timeout)
+        return subprocess.run([self.loader, *args], env=env or self.env, capture_output=True, timeout=timeout)
 
     def probe(self, *args):
         """The probe's JSON lines; none when it does not answer in time (the callers poll again)."""
@@ -157,7 +171,7 @@ class Session:
 
     def start_tallowin(self, host):
         env = dict(self.env, TALLOWIN_STATUS_HOST=host)
-        p = subprocess.Popen(["wine", self.args.exe], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        p = subprocess.Popen([self.loader, self.args.exe], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         p.launched = time.monotonic()
         self.started.append(p)
         return p

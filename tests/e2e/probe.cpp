@@ -32,10 +32,10 @@ int PrintMain() {
     GetClientRect(w, &c);
     POINT origin{0, 0};
     ClientToScreen(w, &origin);
-    std::printf("{\"found\":true,\"hwnd\":%lu,\"visible\":%s,\"iconic\":%s,\"zoomed\":%s,\"left\":%ld,\"top\":%ld,"
+    std::printf("{\"found\":true,\"hwnd\":%llu,\"visible\":%s,\"iconic\":%s,\"zoomed\":%s,\"left\":%ld,\"top\":%ld,"
                 "\"right\":%ld,\"bottom\":%ld,\"client_x\":%ld,\"client_y\":%ld,\"client_w\":%ld,\"client_h\":%ld,"
                 "\"foreground\":%s}\n",
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), IsWindowVisible(w) ? "true" : "false",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(w)), IsWindowVisible(w) ? "true" : "false",
                 IsIconic(w) ? "true" : "false", IsZoomed(w) ? "true" : "false", r.left, r.top, r.right, r.bottom,
                 origin.x, origin.y, c.right, c.bottom, GetForegroundWindow() == w ? "true" : "false");
     return 0;
@@ -48,9 +48,9 @@ BOOL CALLBACK ListBox(HWND w, LPARAM) {
     char caption[256] = "", text[2048] = "";
     GetWindowTextA(w, caption, sizeof caption);
     GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
-    std::printf("{\"hwnd\":%lu,\"owner\":%lu,\"caption\":\"%s\",\"text\":\"%s\"}\n",
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)),
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(GetWindow(w, GW_OWNER))),
+    std::printf("{\"hwnd\":%llu,\"owner\":%llu,\"caption\":\"%s\",\"text\":\"%s\"}\n",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(w)),
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetWindow(w, GW_OWNER))),
                 Escaped(caption).c_str(), Escaped(text).c_str());
     return TRUE;
 }
@@ -86,10 +86,10 @@ void PrintTools(HWND tip) {
             ReadProcessMemory(process, info.lpszText, text, textRoom - 1, nullptr);
         }
         text[textRoom - 1] = 0;
-        std::printf("{\"tooltip\":%lu,\"visible\":%s,\"tool\":%d,\"hwnd\":%lu,\"id\":%lu,\"left\":%ld,\"top\":%ld,"
+        std::printf("{\"tooltip\":%llu,\"visible\":%s,\"tool\":%d,\"hwnd\":%llu,\"id\":%lu,\"left\":%ld,\"top\":%ld,"
                     "\"right\":%ld,\"bottom\":%ld,\"text\":\"%s\"}\n",
-                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(tip)), IsWindowVisible(tip) ? "true" : "false", i,
-                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(info.hwnd)),
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(tip)), IsWindowVisible(tip) ? "true" : "false", i,
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(info.hwnd)),
                     static_cast<unsigned long>(info.uId), info.rect.left, info.rect.top, info.rect.right,
                     info.rect.bottom, Escaped(text).c_str());
     }
@@ -110,8 +110,8 @@ BOOL CALLBACK ListWindow(HWND w, LPARAM) {
     GetWindowTextA(w, text, sizeof text);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    std::printf("{\"hwnd\":%lu,\"class\":\"%s\",\"text\":\"%s\",\"visible\":%s,\"pid\":%lu}\n",
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), Escaped(cls).c_str(),
+    std::printf("{\"hwnd\":%llu,\"class\":\"%s\",\"text\":\"%s\",\"visible\":%s,\"pid\":%lu}\n",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(w)), Escaped(cls).c_str(),
                 Escaped(text).c_str(), IsWindowVisible(w) ? "true" : "false", pid);
     return TRUE;
 }
@@ -122,8 +122,8 @@ BOOL CALLBACK ListMenu(HWND w, LPARAM) {
     if (std::strcmp(cls, "#32768") != 0 || !IsWindowVisible(w)) return TRUE;
     RECT r;
     GetWindowRect(w, &r);
-    std::printf("{\"hwnd\":%lu,\"left\":%ld,\"top\":%ld,\"right\":%ld,\"bottom\":%ld}\n",
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), r.left, r.top, r.right, r.bottom);
+    std::printf("{\"hwnd\":%llu,\"left\":%ld,\"top\":%ld,\"right\":%ld,\"bottom\":%ld}\n",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(w)), r.left, r.top, r.right, r.bottom);
     return TRUE;
 }
 
@@ -134,14 +134,14 @@ BOOL CALLBACK ListControl(HWND w, LPARAM) {
     GetClassNameA(w, cls, sizeof cls);
     SendWithin(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     const bool button = std::strcmp(cls, "Button") == 0 || std::strcmp(cls, "BUTTON") == 0;
-    std::printf("{\"hwnd\":%lu,\"id\":%d,\"class\":\"%s\",\"text\":\"%s\",\"checked\":%s,\"enabled\":%s}\n",
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)), GetDlgCtrlID(w), Escaped(cls).c_str(),
+    std::printf("{\"hwnd\":%llu,\"id\":%d,\"class\":\"%s\",\"text\":\"%s\",\"checked\":%s,\"enabled\":%s}\n",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(w)), GetDlgCtrlID(w), Escaped(cls).c_str(),
                 Escaped(text).c_str(), button && SendWithin(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false",
                 IsWindowEnabled(w) ? "true" : "false");
     return TRUE;
 }
 
-HWND HandleArg(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(text, nullptr, 0))); }
+HWND HandleArg(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0))); }
 
 // Takes the program's icon out of the tray, then tells the program that the taskbar was re-created,
 // as happens when Explorer restarts.
@@ -150,7 +150,7 @@ int SimulateTaskbarRestart(bool broadcast) {
     if (!w) return 1;
     NOTIFYICONDATAA record;
     ZeroMemory(&record, sizeof record);
-    record.cbSize = 88;
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = w;
     record.uID = 1;
     Shell_NotifyIconA(NIM_DELETE, &record);
@@ -188,8 +188,8 @@ int main(int argc, char** argv) {
     if ((command == "post" || command == "send") && argc > 5) {
         HWND w = std::strcmp(argv[2], "main") == 0 ? MainWindow() : HandleArg(argv[2]);
         const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
-        const WPARAM wParam = static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0));
-        const LPARAM lParam = static_cast<LPARAM>(std::strtoul(argv[5], nullptr, 0));
+        const WPARAM wParam = static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0));
+        const LPARAM lParam = static_cast<LPARAM>(std::strtoull(argv[5], nullptr, 0));
         if (command == "post") return PostMessageA(w, message, wParam, lParam) ? 0 : 1;
         DWORD_PTR result = 0;
         return SendMessageTimeoutA(w, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) ? 0 : 1;
