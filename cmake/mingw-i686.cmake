@@ -1,13 +1,5 @@
-# Cross-compiles the Windows tree with MinGW-w64 (posix threads) for 32-bit Windows; tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the Windows tree with MinGW-w64 (posix threads) for 32-bit Windows; tests run under 32-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Windows test programs run under 32-bit Wine, in a prefix of this build tree's own.
+set(MINGW_TRIPLE i686-w64-mingw32)
 set(TALLOWIN_WINEARCH win32)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh;${CMAKE_BINARY_DIR}/wineprefix;win32")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

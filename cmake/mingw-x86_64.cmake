@@ -1,13 +1,5 @@
-# Cross-compiles the Windows tree with MinGW-w64 (posix threads) for 64-bit Windows; tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the Windows tree with MinGW-w64 (posix threads) for 64-bit Windows; tests run under 64-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Windows test programs run under 64-bit Wine, in a prefix of this build tree's own.
+set(MINGW_TRIPLE x86_64-w64-mingw32)
 set(TALLOWIN_WINEARCH win64)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh;${CMAKE_BINARY_DIR}/wineprefix;win64")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -79,7 +79,7 @@ target_link_libraries(tick_bench_win PRIVATE tallowin_win psapi)
 target_link_options(tick_bench_win PRIVATE ${STATIC_LINK})
 
 # Handles and GDI objects over repeated openings of the two dialogs.
-add_executable(dialog_bench_win tests/bench/dialog_bench_win.cpp res/tallowin.rc)
+add_executable(dialog_bench_win tests/bench/dialog_bench_win.cpp tests/win/loopback_peer.cpp res/tallowin.rc)
 target_include_directories(dialog_bench_win PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(dialog_bench_win PRIVATE tallowin_win)
 target_link_options(dialog_bench_win PRIVATE ${STATIC_LINK})

@@ -7,16 +7,9 @@
 
 #include "res/resource.h"
 #include "settings/dialogs_win.h"
+#include "tests/win/loopback_peer.h"
 
 namespace {
-int OpenHandles() {
-    int count = 0;
-    DWORD flags;
-    for (uintptr_t h = 4; h < 0x10000; h += 4)
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
-    return count;
-}
-
 // Cancels whichever dialog of this thread is showing, as the user's Esc would.
 BOOL CALLBACK CancelDialog(HWND w, LPARAM) {
     char cls[16] = "";

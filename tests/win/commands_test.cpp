@@ -93,14 +93,6 @@ Step CloseBox(HWND& owner, std::string& seen) {
     };
 }
 
-int OpenHandles() {
-    int count = 0;
-    DWORD flags;
-    for (uintptr_t h = 4; h < 0x10000; h += 4)
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
-    return count;
-}
-
 unsigned char names[NAMES_BUFFER_SIZE];
 unsigned char status[STATUS_BUFFER_SIZE];
 char report[REPORT_TEXT_SIZE];

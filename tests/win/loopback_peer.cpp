@@ -1,4 +1,5 @@
-// Test helpers under Wine: a UDP peer on a loopback address, a message pump and a watcher of boxes.
+// Test helpers under Wine: a UDP peer on a loopback address, a message pump, a watcher of boxes and a
+// handle count.
 #include "tests/win/loopback_peer.h"
 
 #include <algorithm>
@@ -102,6 +103,15 @@ BoxWatcher::~BoxWatcher() {
 std::vector<std::string> BoxWatcher::Texts() {
     std::lock_guard<std::mutex> guard(lock);
     return seen;
+}
+
+int OpenHandles() {
+    // GetProcessHandleCount reads 0 under Wine; asking after each handle value works everywhere.
+    int count = 0;
+    DWORD flags;
+    for (uintptr_t h = 4; h < 0x10000; h += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
+    return count;
 }
 
 SOCKET ConnectedStatusSocket(const char* address) {

@@ -1,4 +1,5 @@
-// Test helpers under Wine: a UDP peer on a loopback address, a message pump and a watcher of boxes.
+// Test helpers under Wine: a UDP peer on a loopback address, a message pump, a watcher of boxes and a
+// handle count.
 #pragma once
 
 #include <winsock2.h>
@@ -43,6 +44,9 @@ struct BoxWatcher {
     std::vector<HWND> known;
     std::thread worker;
 };
+
+// The process's open kernel handles, counted by asking after each possible value.
+int OpenHandles();
 
 // Makes a test's own Winsock and its UDP socket connected to a peer's address, as start-up does.
 SOCKET ConnectedStatusSocket(const char* address);
