@@ -1,8 +1,6 @@
 # Windows trees (MinGW-w64, i686 or x86_64): Tallowin.exe, the query tool, Windows tests and end-to-end tests under Wine.
 set(STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
-# The program mostly waits; optimising for size and dropping unreferenced code keeps it small.
-string(REPLACE "-O3" "-Os" CMAKE_CXX_FLAGS_RELEASE "${CMAKE_CXX_FLAGS_RELEASE}")
-string(REPLACE "-O3" "-Os" CMAKE_C_FLAGS_RELEASE "${CMAKE_C_FLAGS_RELEASE}")
+# Each function and datum in a section of its own, so that the linker drops what nothing uses.
 add_compile_options(-ffunction-sections -fdata-sections)
 
 add_core_library(tallowin_core)
