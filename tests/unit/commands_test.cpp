@@ -30,13 +30,6 @@ TEST(Commands, LaunchDirectoryIsThePathBeforeTheLastBackslash) {
     for (const auto& c : cases) EXPECT_EQ(LaunchDirectory(c.exe), c.directory) << c.exe;
 }
 
-TEST(Commands, AddressesCarryThePageAndTheSubject) {
-    EXPECT_EQ(std::string(WEBPAGE_URL), std::string(WEB_SITE) + "/software/tallowin.html");
-    EXPECT_EQ(std::strncmp(MAILTO_URL, "mailto:", 7), 0);
-    const std::string mail = MAILTO_URL;
-    EXPECT_EQ(mail.substr(mail.size() - 17), "?subject=Tallowin");
-}
-
 TEST(Dialogs, SortRadiosShowAndGiveBackTheStoredOrder) {
     EXPECT_EQ(SortRadioFor(0), IDC_SORT_NONE);
     EXPECT_EQ(SortRadioFor(1), IDC_SORT_NAME);
