@@ -21,24 +21,13 @@ int32_t SortOrderFromRadios(bool noneChecked, bool nameChecked) {
 
 int CentredDialogLeft(int desktopWidth, int dialogWidth) { return desktopWidth / 2 - dialogWidth / 2; }
 
-std::vector<std::string> PrimaryServerChoices(const std::vector<ServerEntry>& servers, const std::string& primary) {
-    std::vector<std::string> choices;
-    choices.reserve(servers.size() + 1);
-    bool listed = false;
+std::vector<std::string> OtherServerNames(const std::vector<ServerEntry>& servers, const std::string& primary) {
+    std::vector<std::string> names;
+    names.reserve(servers.size());
     for (const ServerEntry& entry : servers) {
-        choices.push_back(entry.Name);
-        listed = listed || entry.Name == primary;
+        if (primary.empty() || entry.Name != primary) names.push_back(entry.Name);
     }
-    if (!listed && !primary.empty()) choices.push_back(primary);
-    return choices;
-}
-
-int PrimaryServerIndex(const std::vector<std::string>& items, const std::string& primary) {
-    if (primary.empty()) return -1;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == primary) return static_cast<int>(i);
-    }
-    return -1;
+    return names;
 }
 
 std::string RunEntryText(const std::string& programPath) { return "\"" + programPath + "\""; }

@@ -17,11 +17,10 @@ int32_t SortOrderFromRadios(bool noneChecked, bool nameChecked);
 int CentredDialogLeft(int desktopWidth, int dialogWidth);
 constexpr int DIALOG_TOP_WHEN_OWNER_HIDDEN = 80;
 
-// The texts the primary-server list offers: every decoded name, and the stored primary server
-// too when no entry carries exactly that name, so that OK keeps it unless the user picks another.
-std::vector<std::string> PrimaryServerChoices(const std::vector<ServerEntry>& servers, const std::string& primary);
-// The position of the item that is exactly the stored primary server; -1 for none or an empty one.
-int PrimaryServerIndex(const std::vector<std::string>& items, const std::string& primary);
+// The decoded names the primary-server list offers besides the stored primary server. The dialog
+// adds that one last, listed or not, and selects it by the place the sorted list gives it: so OK
+// keeps it unless the user picks another, and a name it merely begins is never taken for it.
+std::vector<std::string> OtherServerNames(const std::vector<ServerEntry>& servers, const std::string& primary);
 
 // The Run entry's data: the program's path in quotes, so that a path with spaces cannot be read
 // as a shorter program's path with arguments.

@@ -34,21 +34,16 @@ std::string ItemText(HWND dialog, int id) {
 
 bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
+LRESULT AddServer(HWND dialog, const std::string& name) {
+    return SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+}
+
 void FillPrimaryServers(HWND dialog, const std::vector<ServerEntry>& servers, const std::string& primary) {
-    for (const std::string& name : PrimaryServerChoices(servers, primary))
-        SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    // The list sorts itself, so the stored server is looked for in the list's own order, by its
-    // exact name: a prefix match would pick another server.
-    std::vector<std::string> items;
-    const LRESULT count = SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETLBTEXTLEN, i, 0);
-        std::string item(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-        SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&item[0]));
-        items.push_back(item.c_str());
-    }
-    const int selected = PrimaryServerIndex(items, primary);
-    if (selected >= 0) SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_SETCURSEL, selected, 0);
+    for (const std::string& name : OtherServerNames(servers, primary)) AddServer(dialog, name);
+    if (primary.empty()) return;
+    // Added last, its place in the sorted list is final.
+    const LRESULT at = AddServer(dialog, primary);
+    if (at >= 0) SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_SETCURSEL, at, 0);
 }
 
 INT_PTR OnOptionsInit(HWND dialog) {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-void ResetChangeWatch(ChangeWatch& watch) { watch.HaveBaseline = false; }
+void ResetChangeWatch(ChangeWatch& watch) { watch.Server.clear(); }
 
 bool WatchPrimaryServer(ChangeWatch& watch, const Settings& settings, bool up, int32_t primaryPlayers,
                         uint32_t now, ChangeNotice& notice) {
@@ -11,11 +11,9 @@ bool WatchPrimaryServer(ChangeWatch& watch, const Settings& settings, bool up, i
         ResetChangeWatch(watch);
         return false;
     }
-    const bool sameWatch = watch.HaveBaseline && watch.Server == settings.PrimaryServer &&
-                           watch.MinPlayers == settings.MinPlayers;
+    const bool sameWatch = watch.Server == settings.PrimaryServer && watch.MinPlayers == settings.MinPlayers;
     if (!sameWatch || !settings.NotifyChanges) {
         if (!sameWatch) watch.Notified = false;
-        watch.HaveBaseline = true;
         watch.Server = settings.PrimaryServer;
         watch.MinPlayers = settings.MinPlayers;
         watch.Up = up;

@@ -13,8 +13,7 @@ constexpr size_t NOTICE_TEXT_ROOM = 256;
 // What the user has been told of the primary server. The first report for a server (and for a
 // minimum) only sets the baseline: a start, or a new choice in Options, is no change of the server.
 struct ChangeWatch {
-    bool HaveBaseline = false;
-    std::string Server;
+    std::string Server;        // the server of the baseline; empty while there is none
     int32_t MinPlayers = 0;
     bool Up = false;           // the state last told, or found at the baseline
     bool Notified = false;     // a notice has been shown for this server

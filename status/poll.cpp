@@ -50,7 +50,7 @@ void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char
     host.SetTray(host.Context, TrayIcon::Neutral, client.ReportText);
 }
 
-void ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host) {
+void ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
     StatusBuffers& b = client.Buffers;
     host.Send(host.Context, REQ_STATUS);
     const bool decoded = DecodeStatus(client.Decode, settings.PrimaryServer, client.ReportText, b.NamesBuffer,
@@ -61,8 +61,8 @@ void ReportingTick(StatusClient& client, const Settings& settings, const PollHos
                                          client.Decode.TotalPlayers, tip, sizeof tip);
     host.SetTray(host.Context, icon, tip);
     ChangeNotice notice;
-    if (decoded && WatchPrimaryServer(client.Watch, settings, icon == TrayIcon::Up, client.Decode.PrimaryPlayers,
-                                      host.Now(host.Context), notice)) {
+    if (decoded &&
+        WatchPrimaryServer(client.Watch, settings, icon == TrayIcon::Up, client.Decode.PrimaryPlayers, now, notice)) {
         host.Notify(host.Context, notice);
     }
     client.PollFailures = 0;
@@ -86,7 +86,8 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
         }
     }
     StatusBuffers& b = client.Buffers;
-    if (StatusIsStale(host.Now(host.Context), b.LastReceiveTick)) b.StatusBuffer[0] = 0;
+    const uint32_t now = host.Now(host.Context);
+    if (StatusIsStale(now, b.LastReceiveTick)) b.StatusBuffer[0] = 0;
 
     uint32_t interval = REPORTING_INTERVAL;
     if (b.NamesBuffer[0] == 0) {
@@ -94,7 +95,7 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
     } else if (b.StatusBuffer[0] == 0) {
         WaitingTick(client, host, REQ_STATUS, WAITING_FOR_STATUS_TEXT, interval);
     } else {
-        ReportingTick(client, settings, host);
+        ReportingTick(client, settings, host, now);
     }
     host.Render(host.Context, client.ReportText);
     client.PollTimerId = host.SetTimer(host.Context, POLL_TIMER_EVENT, interval);

@@ -9,17 +9,7 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 TASKBAR_HEIGHT = 20
 
 
-def wine_environment(arch, prefix):
-    """The Wine loader for a prefix's architecture, called directly (Debian's wrapper takes the 32-bit
-    loader whenever it is installed, even on hosts that cannot run it), and the environment to run it in."""
-    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH=arch, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    env.pop("TALLOWIN_STATUS_HOST", None)
-    if arch == "win64":
-        loader = env["WINELOADER"] = "/usr/lib/wine/wine64"
-    else:
-        loader = "/usr/lib/wine/wine"
-        env.pop("WINELOADER", None)
-    return loader, env
+EMULATOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "wine-emulator.sh")
 
 
 class Session:
@@ -37,7 +27,10 @@ class Session:
         self.work = os.path.join(self.args.work, name)
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
-        self.loader, self.env = wine_environment(self.args.arch, self.args.prefix)
+        # The tree's own launcher picks the Wine loader for the prefix's width.
+        self.loader = [EMULATOR, self.args.prefix, self.args.arch]
+        self.env = dict(os.environ, WINEDEBUG="-all")
+        self.env.pop("TALLOWIN_STATUS_HOST", None)
         if not self.env.get("DISPLAY"):
             raise SystemExit("the end-to-end tests need an X display (DISPLAY)")
         self.started = []
@@ -60,7 +53,7 @@ class Session:
 
     # --- Wine and the probe ---------------------------------------------------------------------
     def wine(self, *args, timeout=60, env=None):
-        return subprocess.run([self.loader, *args], env=env or self.env, capture_output=True, timeout=timeout)
+        return subprocess.run([*self.loader, *args], env=env or self.env, capture_output=True, timeout=timeout)
 
     def probe(self, *args):
         """The probe's JSON lines; none when it does not answer in time (the callers poll again)."""
@@ -171,7 +164,7 @@ class Session:
 
     def start_tallowin(self, host):
         env = dict(self.env, TALLOWIN_STATUS_HOST=host)
-        p = subprocess.Popen([self.loader, self.args.exe], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        p = subprocess.Popen([*self.loader, self.args.exe], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         p.launched = time.monotonic()
         self.started.append(p)
         return p

@@ -47,23 +47,14 @@ TEST(Dialogs, CentringDropsEachRemainder) {
     EXPECT_EQ(CentredDialogLeft(300, 401), -50);   // wider than the desktop
 }
 
-// The stored primary server survives OK unless the user picks another entry.
-TEST(Dialogs, PrimaryServerListKeepsTheStoredChoice) {
+// The stored primary server is left out here, to be added (and selected) once, last.
+TEST(Dialogs, OtherServerNamesLeaveOutOnlyTheExactPrimary) {
     const std::vector<ServerEntry> servers{{"Luclin", 10, 3}, {"Luclin Two", 5, 1}, {"Vox", -1, 0}};
-    const struct { std::vector<ServerEntry> list; const char* primary; size_t items; int index; } cases[] = {
-        {servers, "Vox", 3, 2},
-        {servers, "Luclin", 3, 0},      // not "Luclin Two", which it begins
-        {servers, "luclin", 4, 3},      // a different name: listed itself and selected
-        {servers, "Lucl", 4, 3},        // a prefix selects itself, not the first longer name
-        {servers, "", 3, -1},           // no primary: nothing selected, so OK keeps none
-        {{}, "Luclin", 1, 0},           // before the first report
-        {{}, "", 0, -1},
-    };
-    for (const auto& c : cases) {
-        const std::vector<std::string> items = PrimaryServerChoices(c.list, c.primary);
-        EXPECT_EQ(items.size(), c.items) << c.primary;
-        EXPECT_EQ(PrimaryServerIndex(items, c.primary), c.index) << c.primary;
-    }
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(OtherServerNames(servers, "Luclin"), (Names{"Luclin Two", "Vox"}));  // not the one it begins
+    EXPECT_EQ(OtherServerNames(servers, "luclin"), (Names{"Luclin", "Luclin Two", "Vox"}));
+    EXPECT_EQ(OtherServerNames(servers, ""), (Names{"Luclin", "Luclin Two", "Vox"}));
+    EXPECT_EQ(OtherServerNames({}, "Luclin"), Names{});  // before the first report
 }
 
 TEST(Dialogs, RunEntryIsTheQuotedPath) {

@@ -142,8 +142,8 @@ bool ReadFile(const std::string& path, std::string& text) {
 // The scenario file's modification time and size, to notice that it was rewritten.
 struct FileStamp {
     long long Seconds = -1, Nanoseconds = 0, Size = 0;
-    bool operator!=(const FileStamp& o) const {
-        return Seconds != o.Seconds || Nanoseconds != o.Nanoseconds || Size != o.Size;
+    bool operator==(const FileStamp& o) const {
+        return Seconds == o.Seconds && Nanoseconds == o.Nanoseconds && Size == o.Size;
     }
 };
 FileStamp StampOf(const std::string& path) {
@@ -157,7 +157,7 @@ FileStamp StampOf(const std::string& path) {
 // the scenario in use stays.
 void ReloadIfChanged(Server& server, const std::string& path, FileStamp& stamp) {
     const FileStamp now = StampOf(path);
-    if (!(now != stamp)) return;
+    if (now == stamp) return;
     stamp = now;
     std::string text, error;
     Scenario plan;
