@@ -9,4 +9,17 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
+// The library's throw helpers, for the same reason: the program catches nothing, so a failed
+// allocation or a length error ends it either way, and without these the exception classes and a
+// second string implementation (some 50 KB) come along with them.
+namespace std {
+void __throw_bad_alloc() { std::abort(); }
+void __throw_bad_array_new_length() { std::abort(); }
+void __throw_length_error(const char*) { std::abort(); }
+void __throw_logic_error(const char*) { std::abort(); }
+void __throw_out_of_range(const char*) { std::abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
+void __throw_invalid_argument(const char*) { std::abort(); }
+}  // namespace std
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunTallowin(instance); }

@@ -10,6 +10,7 @@ imagemagick() { "$1" -version 2>/dev/null | grep -q ImageMagick; }
 have cmake || need+=(cmake)
 have make || need+=(make)
 have clang++ || need+=(clang)
+have g++ || need+=(g++)
 have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
 have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)

@@ -29,7 +29,9 @@ void Play(const std::vector<Report>& reports, const char* what, bool notifyChang
         const bool up = r.players >= r.minPlayers;
         const bool told = WatchPrimaryServer(watch, settings, up, r.players, r.at, notice);
         EXPECT_EQ(told ? std::string(notice.Text) : "", r.told) << what << " at " << r.at;
-        if (told) EXPECT_STREQ(notice.Title, "Tallowin");
+        if (told) {
+            EXPECT_STREQ(notice.Title, "Tallowin");
+        }
     }
 }
 }  // namespace
