@@ -6,7 +6,7 @@
 #include "app/app_win.h"
 #include "app/commands.h"
 #include "res/resource.h"
-#include "settings/dialogs_win.h"
+#include "app/dialogs_win.h"
 #include "status/socket_win.h"
 
 namespace {

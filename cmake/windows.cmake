@@ -20,8 +20,8 @@ add_library(tallowin_win STATIC
   status/socket_win.cpp
   view/render_win.cpp
   settings/registry_store_win.cpp
-  settings/options_win.cpp
-  settings/about_win.cpp)
+  app/options_win.cpp
+  app/about_win.cpp)
 target_compile_definitions(tallowin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
   TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
 target_link_libraries(tallowin_win PUBLIC tallowin_core ws2_32 gdi32 user32 shell32)

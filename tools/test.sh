@@ -14,6 +14,8 @@ tools/install-deps.sh
 source tools/host.sh
 
 JOBS=$(nproc)
+echo "== Layers"
+tools/check-layers.sh
 echo "== Native tree"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/native -j"$JOBS"

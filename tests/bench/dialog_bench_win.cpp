@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "settings/dialogs_win.h"
+#include "app/dialogs_win.h"
 #include "tests/win/loopback_peer.h"
 
 namespace {

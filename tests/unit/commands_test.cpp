@@ -7,7 +7,7 @@
 
 #include "app/commands.h"
 #include "res/resource.h"
-#include "settings/dialogs.h"
+#include "app/dialogs.h"
 
 TEST(Commands, OnlyTheEightIdsCompareWhole) {
     EXPECT_TRUE(IsMenuCommand(40000));

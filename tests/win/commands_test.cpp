@@ -9,7 +9,7 @@
 
 #include "app/app_win.h"
 #include "res/resource.h"
-#include "settings/dialogs_win.h"
+#include "app/dialogs_win.h"
 #include "status/socket_win.h"
 #include "tests/win/loopback_peer.h"
 

@@ -1,10 +1,10 @@
 // The About dialog: the program's name with its file version, and the maker's notice.
-#include "settings/dialogs_win.h"
+#include "app/dialogs_win.h"
 
 #include <vector>
 
 #include "res/resource.h"
-#include "settings/dialogs.h"
+#include "app/dialogs.h"
 
 namespace {
 // The version library's three calls, looked up once.

@@ -1,10 +1,10 @@
 // The Options dialog, the placement rule both dialogs share, and the start-with-Windows entry.
-#include "settings/dialogs_win.h"
+#include "app/dialogs_win.h"
 
 #include <string>
 
 #include "res/resource.h"
-#include "settings/dialogs.h"
+#include "app/dialogs.h"
 
 const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 

@@ -1,5 +1,5 @@
 // The Options and About dialogs' rules that need no window.
-#include "settings/dialogs.h"
+#include "app/dialogs.h"
 
 #include <cstdio>
 
