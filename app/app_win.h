@@ -4,6 +4,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "settings/settings.h"
 #include "status/poll.h"
 #include "view/render_win.h"
@@ -24,6 +27,9 @@ struct App {
     HICON IconNeutral = nullptr;
     UINT TaskbarCreated = 0;     // the shell's broadcast after Explorer restarts
     bool SavedAtSessionEnd = false;
+    std::vector<size_t> ReportRows;  // the server list entry each drawn server line shows
+    std::string MenuServer;          // the server whose line the client menu was opened on
+    char PausedUntil[6] = "";        // "HH:MM", local time, while alerts are paused
 };
 
 extern App TheApp;
@@ -31,6 +37,14 @@ extern App TheApp;
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Registers "TallowinDisplayClass" with its icons; 0 on failure.
 ATOM RegisterMainClass(App& app);
+// Draws a text into the window; for the decoded report, its lines are the server list's.
+void ShowReport(const char* text, bool report);
+// Marks the lines of the watched servers and shows the marks.
+void MarkWatchedRows();
+// The server list entry drawn at a client-area point, or -1.
+int ServerAtPoint(int clientY);
+// The local time, minutes from now, as "HH:MM" (6 bytes).
+void FormatLocalClock(char* hhmm, int minutesFromNow);
 // Saves the settings to the current user's key.
 void SaveUserSettings(const Settings& settings);
 // The whole program: start-up, the message loop and shutdown. Always returns 0.

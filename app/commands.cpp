@@ -14,10 +14,19 @@ const char* const WEB_SITE = TALLOWIN_WEB_SITE;
 const char* const WEBPAGE_URL = TALLOWIN_WEB_SITE "/software/tallowin.html";
 const char* const MAILTO_URL = "mailto:" TALLOWIN_SUPPORT_EMAIL "?subject=Tallowin";
 
-bool IsMenuCommand(uintptr_t wParam) { return wParam >= ID_SHOW && wParam <= ID_CLOSE; }
+bool IsMenuCommand(uintptr_t wParam) { return wParam >= ID_SHOW && wParam <= ID_WATCH_SERVER; }
 
 std::string LaunchDirectory(const std::string& exePath) {
     const size_t last = exePath.rfind('\\');
     if (last == std::string::npos || last == 0) return std::string();
     return exePath.substr(0, last);
+}
+
+std::string MenuText(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        if (c == '&') shown += '&';
+        shown += c;
+    }
+    return shown;
 }

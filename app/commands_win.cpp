@@ -12,12 +12,45 @@
 namespace {
 void ShowCommandError(HWND window, const char* text) { MessageBoxA(window, text, "Error", MB_ICONWARNING); }
 
+// The alert items: the pause, or the resume with the time the pause ends, and the recent changes
+// in the submenu just above it.
+void ShowAlertItems(HMENU popup) {
+    App& app = TheApp;
+    if (AlertsPaused(app.Client.Alerts, GetTickCount())) {
+        const std::string resume = std::string("&Resume alerts (paused until ") + app.PausedUntil + ")";
+        ModifyMenuA(popup, ID_PAUSE_ALERTS, MF_BYCOMMAND | MF_STRING, ID_PAUSE_ALERTS, resume.c_str());
+    }
+    const std::vector<std::string>& recent = app.Client.Alerts.Recent;
+    for (int i = 1; i < GetMenuItemCount(popup); ++i) {
+        if (GetMenuItemID(popup, i) != ID_PAUSE_ALERTS) continue;
+        HMENU changes = GetSubMenu(popup, i - 1);
+        if (!changes || recent.empty()) return;
+        DeleteMenu(changes, 0, MF_BYPOSITION);
+        for (const std::string& change : recent)
+            AppendMenuA(changes, MF_STRING | MF_GRAYED, 0, MenuText(change).c_str());
+        return;
+    }
+}
+
+// "Watch NAME" and a separator on top of the client menu, for the server whose line was clicked.
+void ShowWatchItem(HMENU popup, const std::string& server) {
+    const Settings& settings = TheApp.UserSettings;
+    UINT flags = MF_BYPOSITION | MF_STRING;
+    if (IsWatched(settings, server)) flags |= MF_CHECKED;
+    const bool full = settings.WatchedServers.size() >= WATCHED_SERVERS_MAX || server.size() > WATCHED_NAME_MAX;
+    if (server == settings.PrimaryServer || (!IsWatched(settings, server) && full)) flags |= MF_GRAYED;
+    InsertMenuA(popup, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    InsertMenuA(popup, 0, flags, ID_WATCH_SERVER, ("&Watch " + MenuText(server)).c_str());
+}
+
 // Opens the pop-up of menu resource IDM_POPUPS at a screen point; the command chosen arrives as
 // WM_COMMAND once the menu has closed.
 void TrackPopup(HWND window, POINT at, UINT defaultItem, bool withShow) {
     HMENU menu = LoadMenuA(TheApp.Instance, MAKEINTRESOURCEA(IDM_POPUPS));
     HMENU popup = GetSubMenu(menu, 0);
     if (!withShow) DeleteMenu(popup, ID_SHOW, MF_BYCOMMAND);
+    ShowAlertItems(popup);
+    if (!withShow && !TheApp.MenuServer.empty()) ShowWatchItem(popup, TheApp.MenuServer);
     SetMenuDefaultItem(popup, defaultItem, FALSE);
     TrackPopupMenuEx(popup, TPM_VERTICAL, at.x, at.y, window, nullptr);
     // The shell's advice for tray menus: a message after the menu lets it close properly.
@@ -30,6 +63,7 @@ void OnShow(HWND window) { PostMessageA(window, WM_TRAYNOTIFY, 0, WM_LBUTTONUP);
 void OnOptions(HWND window) {
     if (RunOptionsDialog(TheApp.Instance, window, TheApp.UserSettings, TheApp.Client.Decode.ServerList) != IDOK)
         return;
+    MarkWatchedRows();  // the primary server may have changed
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
     if (!RewriteRunEntry(HKEY_CURRENT_USER, RUN_KEY, TheApp.UserSettings.RunOnStartup, program))
@@ -59,6 +93,21 @@ void OnLaunch(HWND window) {
     CloseHandle(started.hProcess);
 }
 
+void OnPauseAlerts() {
+    App& app = TheApp;
+    if (AlertsPaused(app.Client.Alerts, GetTickCount())) {
+        ResumeAlerts(app.Client.Alerts);
+        return;
+    }
+    PauseAlerts(app.Client.Alerts, GetTickCount());
+    FormatLocalClock(app.PausedUntil, static_cast<int>(ALERT_PAUSE_MS / 60000));
+}
+
+void OnWatchServer() {
+    ToggleWatched(TheApp.UserSettings, TheApp.MenuServer);
+    MarkWatchedRows();
+}
+
 void OpenAddress(HWND window, const char* address, const char* failure) {
     const INT_PTR result = reinterpret_cast<INT_PTR>(ShellExecuteA(window, "open", address, nullptr, nullptr, SW_SHOW));
     if (result < 32) ShowCommandError(window, failure);
@@ -67,6 +116,8 @@ void OpenAddress(HWND window, const char* address, const char* failure) {
 
 void ShowClientMenu(HWND window, LPARAM clickPoint) {
     POINT at{static_cast<short>(LOWORD(clickPoint)), static_cast<short>(HIWORD(clickPoint))};
+    const int server = ServerAtPoint(at.y);
+    TheApp.MenuServer = server < 0 ? std::string() : TheApp.Client.Decode.ServerList[server].Name;
     ClientToScreen(window, &at);
     TrackPopup(window, at, ID_OPTIONS, false);
 }
@@ -90,6 +141,8 @@ bool RunMenuCommand(HWND window, WPARAM wParam) {
     case ID_EMAIL: OpenAddress(window, MAILTO_URL, "Unable to launch mailto'"); break;
     case ID_ABOUT: RunAboutDialog(TheApp.Instance, window); break;
     case ID_CLOSE: DestroyWindow(window); break;
+    case ID_PAUSE_ALERTS: OnPauseAlerts(); break;
+    case ID_WATCH_SERVER: OnWatchServer(); break;
     }
     return true;
 }

@@ -54,6 +54,7 @@ INT_PTR OnOptionsInit(HWND dialog) {
     SendDlgItemMessageA(dialog, SortRadioFor(s.SortOrder), BM_SETCHECK, BST_CHECKED, 0);
     if (s.RunOnStartup) SendDlgItemMessageA(dialog, IDC_RUN_ON_STARTUP, BM_SETCHECK, BST_CHECKED, 0);
     if (s.NotifyChanges) SendDlgItemMessageA(dialog, IDC_NOTIFY_CHANGES, BM_SETCHECK, BST_CHECKED, 0);
+    if (s.AlertSound) SendDlgItemMessageA(dialog, IDC_ALERT_SOUND, BM_SETCHECK, BST_CHECKED, 0);
     SetDlgItemInt(dialog, IDC_MIN_PLAYERS, static_cast<UINT>(s.MinPlayers), TRUE);
     return TRUE;
 }
@@ -73,6 +74,7 @@ void OnOptionsOk(HWND dialog) {
     s.SortOrder = SortOrderFromRadios(IsChecked(dialog, IDC_SORT_NONE), IsChecked(dialog, IDC_SORT_NAME));
     s.RunOnStartup = IsChecked(dialog, IDC_RUN_ON_STARTUP);
     s.NotifyChanges = IsChecked(dialog, IDC_NOTIFY_CHANGES);
+    s.AlertSound = IsChecked(dialog, IDC_ALERT_SOUND);
     EndDialog(dialog, IDOK);
 }
 

@@ -30,7 +30,7 @@ BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip) {
     return Shell_NotifyIconA(operation, &record);
 }
 
-void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text) {
+void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text, bool sound) {
     ZeroMemory(&record, sizeof record);
     record.cbSize = BALLOON_RECORD_SIZE;
     record.hWnd = window;
@@ -38,13 +38,24 @@ void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, 
     record.uFlags = NIF_INFO;
     lstrcpynA(record.szInfo, text, sizeof record.szInfo);
     lstrcpynA(record.szInfoTitle, title, sizeof record.szInfoTitle);
-    record.dwInfoFlags = NIIF_INFO;
+    record.dwInfoFlags = NIIF_INFO | (sound ? 0 : NIIF_NOSOUND);
 }
 
-BOOL ShowTrayBalloon(HWND window, const char* title, const char* text) {
+BOOL ShowTrayBalloon(HWND window, const char* title, const char* text, bool sound) {
     NOTIFYICONDATAA record;
-    FillBalloonRecord(record, window, title, text);
+    FillBalloonRecord(record, window, title, text, sound);
     return Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
+bool UserIsBusy() {
+    // Looked up rather than imported: older shells do not have it, and there the user is available.
+    using QueryState = HRESULT(WINAPI*)(int*);
+    static const QueryState query = reinterpret_cast<QueryState>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState")));
+    int state = 0;
+    if (!query || FAILED(query(&state))) return false;
+    // Not present (away, locked), busy, full-screen Direct3D, presentation mode, quiet time.
+    return state == 1 || state == 2 || state == 3 || state == 4 || state == 6;
 }
 
 BOOL RestoreTrayIcon(HWND window) {

@@ -13,9 +13,12 @@ constexpr DWORD BALLOON_RECORD_SIZE = NOTIFYICONDATAA_V2_SIZE;
 // Fills the record that SetTrayIcon hands to the shell.
 void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip);
 BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip);
-// Shows a balloon from the icon, leaving its icon and tip as they are. A shell without balloons
-// refuses the call, and nothing more happens.
-void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text);
-BOOL ShowTrayBalloon(HWND window, const char* title, const char* text);
+// Shows a balloon from the icon, leaving its icon and tip as they are; silent unless sound is
+// asked for. False when the shell refuses it.
+void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text, bool sound);
+BOOL ShowTrayBalloon(HWND window, const char* title, const char* text, bool sound);
+// Whether the user is in a full-screen game, a presentation or quiet time, or away; false where
+// the shell cannot tell.
+bool UserIsBusy();
 // Adds the icon again as last shown, after the taskbar has been re-created.
 BOOL RestoreTrayIcon(HWND window);

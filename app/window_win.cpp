@@ -37,16 +37,60 @@ PollHost WindowPollHost(HWND window) {
         [](void*) -> uint32_t { return GetTickCount(); },
         [](void*, const unsigned char* code) { SendRequest(TheApp.StatusSocket, code); },
         [](void* w, TrayIcon icon, const char* tip) { SetTrayIcon(static_cast<HWND>(w), NIM_MODIFY, IconFor(icon), tip); },
-        [](void* w, const ChangeNotice& notice) { ShowTrayBalloon(static_cast<HWND>(w), notice.Title, notice.Text); },
-        [](void*, const char* text) {
-            RenderReport(TheApp.Canvas, text);
-            CopyReport(TheApp.Canvas);
+        [](void*) { return UserIsBusy(); },
+        [](void* w, const AlertNotice& notice) {
+            return ShowTrayBalloon(static_cast<HWND>(w), notice.Title, notice.Text, TheApp.UserSettings.AlertSound) != FALSE;
         },
+        [](void*, char* hhmm) { FormatLocalClock(hhmm, 0); },
+        [](void*, const char* text, bool report) { ShowReport(text, report); },
         [](void* w, unsigned event, uint32_t interval) -> unsigned {
             return static_cast<unsigned>(SetTimer(static_cast<HWND>(w), event, interval, nullptr));
         }};
 }
 
+}  // namespace
+
+void ShowReport(const char* text, bool report) {
+    App& app = TheApp;
+    app.ReportRows.clear();
+    if (report) {
+        for (size_t i = 0; i < app.Client.Decode.ServerList.size(); ++i) app.ReportRows.push_back(i);
+    }
+    RenderReport(app.Canvas, text);
+    MarkWatchedRows();
+}
+
+void MarkWatchedRows() {
+    App& app = TheApp;
+    const std::vector<ServerEntry>& servers = app.Client.Decode.ServerList;
+    app.Canvas.RowMarks.assign(app.ReportRows.size() + 1, 0);  // the header line has none
+    for (size_t row = 0; row < app.ReportRows.size(); ++row)
+        app.Canvas.RowMarks[row + 1] = IsWatched(app.UserSettings, servers[app.ReportRows[row]].Name);
+    CopyReport(app.Canvas);
+}
+
+int ServerAtPoint(int clientY) {
+    const int row = ReportRowAt(TheApp.Canvas, clientY);
+    if (row < 1 || static_cast<size_t>(row) > TheApp.ReportRows.size()) return -1;
+    return static_cast<int>(TheApp.ReportRows[row - 1]);
+}
+
+void FormatLocalClock(char* hhmm, int minutesFromNow) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME file;
+    SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = file.dwLowDateTime;
+    ticks.HighPart = file.dwHighDateTime;
+    ticks.QuadPart += static_cast<ULONGLONG>(minutesFromNow) * 60 * 10000000;
+    file.dwLowDateTime = ticks.LowPart;
+    file.dwHighDateTime = ticks.HighPart;
+    FileTimeToSystemTime(&file, &now);
+    wsprintfA(hhmm, "%02u:%02u", now.wHour, now.wMinute);
+}
+
+namespace {
 LRESULT OnCreate(HWND window) {
     CreateReportCanvas(TheApp.Canvas, window);
     RenderReport(TheApp.Canvas, "Waiting for server data...");

@@ -17,7 +17,7 @@ add_executable(core_tests
   tests/unit/poll_test.cpp
   tests/unit/layout_test.cpp
   tests/unit/commands_test.cpp
-  tests/unit/notify_test.cpp
+  tests/unit/alerts_test.cpp
   tests/unit/answers.cpp)
 target_link_libraries(core_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME core_tests COMMAND core_tests)

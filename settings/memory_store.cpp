@@ -37,9 +37,14 @@ void WriteText(void* context, const char* name, const char* text, uint32_t sizeW
     Of(context).Values[name] = StoredValue{StoredType::Text, {bytes, bytes + sizeWithZero}};
 }
 
+void WriteTextList(void* context, const char* name, const char* texts, uint32_t size) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(texts);
+    Of(context).Values[name] = StoredValue{StoredType::TextList, {bytes, bytes + size}};
+}
+
 void Close(void* context) { ++Of(context).Closes; }
 }  // namespace
 
 SettingsStore MemoryStoreSeam(MemoryStore& store) {
-    return SettingsStore{&store, Open, Read, WriteDword, WriteText, Close};
+    return SettingsStore{&store, Open, Read, WriteDword, WriteText, WriteTextList, Close};
 }

@@ -7,7 +7,7 @@
 
 #include "settings/settings.h"
 
-enum class StoredType { Dword, Text, Binary };
+enum class StoredType { Dword, Text, TextList, Binary };
 
 struct StoredValue {
     StoredType Type;

@@ -26,6 +26,10 @@ void WriteText(void* context, const char* name, const char* text, uint32_t sizeW
     RegSetValueExA(Of(context).Key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeWithZero);
 }
 
+void WriteTextList(void* context, const char* name, const char* texts, uint32_t size) {
+    RegSetValueExA(Of(context).Key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(texts), size);
+}
+
 void Close(void* context) {
     RegCloseKey(Of(context).Key);
     Of(context).Key = nullptr;
@@ -33,7 +37,7 @@ void Close(void* context) {
 }  // namespace
 
 SettingsStore RegistryStoreSeam(RegistryStore& store) {
-    return SettingsStore{&store, Open, Read, WriteDword, WriteText, Close};
+    return SettingsStore{&store, Open, Read, WriteDword, WriteText, WriteTextList, Close};
 }
 
 RegistryStore UserSettingsKey() { return RegistryStore{HKEY_CURRENT_USER, SETTINGS_KEY, nullptr}; }

@@ -3,9 +3,11 @@
 // Stored values are untrusted: a number is taken only when the store delivers exactly four bytes
 // (a shorter or longer value of any type leaves the field as it was), and a text only up to its
 // first zero byte within the bytes delivered and never beyond 259 characters, so no value can
-// overrun a field or leave it unterminated.
+// overrun a field or leave it unterminated. The watch list keeps at most 64 names of 1 to 63
+// characters, each once: anything else in the stored list is passed over.
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cstring>
 
 const char* const SETTINGS_KEY = "Software\\Varnok Solutions\\Tallowin";
@@ -31,6 +33,23 @@ void ReadText(const SettingsStore& store, const char* name, std::string& field) 
     field.assign(reinterpret_cast<const char*>(data), length);
 }
 
+void ReadTextList(const SettingsStore& store, const char* name, std::vector<std::string>& list) {
+    // Room for a full list with some passed-over entries; a larger value fails and reads as empty.
+    std::vector<unsigned char> data(16384);
+    uint32_t size = static_cast<uint32_t>(data.size());
+    if (!store.Read(store.Context, name, data.data(), &size)) return;
+    if (size > data.size()) size = static_cast<uint32_t>(data.size());
+    size_t start = 0;
+    while (start < size && list.size() < WATCHED_SERVERS_MAX) {
+        const void* zero = std::memchr(data.data() + start, 0, size - start);
+        const size_t end = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - data.data()) : size;
+        std::string text(reinterpret_cast<const char*>(data.data()) + start, end - start);
+        const bool repeated = std::find(list.begin(), list.end(), text) != list.end();
+        if (!text.empty() && text.size() <= WATCHED_NAME_MAX && !repeated) list.push_back(std::move(text));
+        start = end + 1;
+    }
+}
+
 void ReplaceSentinel(int32_t& field, int32_t sentinel, int32_t replacement) {
     if (field == sentinel) field = replacement;
 }
@@ -48,6 +67,8 @@ void SetDefaultSettings(Settings& settings) {
     settings.RunOnStartup = false;
     settings.MinPlayers = 3;
     settings.NotifyChanges = true;
+    settings.AlertSound = false;
+    settings.WatchedServers.clear();
 }
 
 bool LoadSettings(Settings& settings, const SettingsStore& store) {
@@ -83,6 +104,12 @@ bool LoadSettings(Settings& settings, const SettingsStore& store) {
     ReadDword(store, "NotifyChanges", notifyChanges);
     settings.NotifyChanges = notifyChanges != 0;
 
+    int32_t alertSound = 0;
+    ReadDword(store, "AlertSound", alertSound);
+    settings.AlertSound = alertSound != 0;
+
+    ReadTextList(store, "WatchedServers", settings.WatchedServers);
+
     store.Close(store.Context);
     return false;
 }
@@ -106,6 +133,11 @@ bool SaveSettings(const Settings& settings, const SettingsStore& store) {
     dword("RunOnStartup", settings.RunOnStartup ? 1 : 0);
     dword("MinPlayers", settings.MinPlayers);
     dword("NotifyChanges", settings.NotifyChanges ? 1 : 0);
+    dword("AlertSound", settings.AlertSound ? 1 : 0);
+    std::string list;
+    for (const std::string& name : settings.WatchedServers) list.append(name).push_back('\0');
+    list.push_back('\0');
+    store.WriteTextList(store.Context, "WatchedServers", list.data(), static_cast<uint32_t>(list.size()));
     store.Close(store.Context);
     return false;
 }

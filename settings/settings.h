@@ -1,12 +1,16 @@
 // The user's settings, their defaults and load rules, over a small storage seam.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum SortOrderValue : int32_t { SORT_NONE = 0, SORT_BY_NAME = 1, SORT_BY_PLAYERS = 2 };
 
 constexpr uint32_t SETTINGS_TEXT_SIZE = 260;  // 259 characters and the zero byte
+constexpr size_t WATCHED_SERVERS_MAX = 64;    // names on the watch list
+constexpr size_t WATCHED_NAME_MAX = 63;       // characters of a name on it
 extern const char* const SETTINGS_KEY;
 
 struct Settings {
@@ -20,7 +24,9 @@ struct Settings {
     int32_t SortOrder = SORT_NONE;
     bool RunOnStartup = false;
     int32_t MinPlayers = 0;
-    bool NotifyChanges = true;  // a notice when the primary server comes up or goes down
+    bool NotifyChanges = true;  // a notice when a watched server comes up or goes down
+    bool AlertSound = false;    // the notice plays the system's sound
+    std::vector<std::string> WatchedServers;  // besides the primary server
 };
 
 // Where the settings persist: the registry on Windows, a map in tests. Read behaves like
@@ -32,6 +38,8 @@ struct SettingsStore {
     bool (*Read)(void* context, const char* name, unsigned char* data, uint32_t* size);
     void (*WriteDword)(void* context, const char* name, uint32_t value);
     void (*WriteText)(void* context, const char* name, const char* text, uint32_t sizeWithZero);
+    // A list of texts, each ended by a zero byte, the list by one more (REG_MULTI_SZ).
+    void (*WriteTextList)(void* context, const char* name, const char* texts, uint32_t size);
     void (*Close)(void* context);
 };
 

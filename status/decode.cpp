@@ -147,6 +147,7 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
 
     std::vector<ServerEntry>& list = results.ServerList;
     results.TotalPlayers = 0;
+    results.PrimaryListed = false;
     ReportWriter writer{reportText, 0};
     writer.Literal("Servers\tPlayers\tZones\n");
     RecordCursor records{statusBuffer, statusLength, firstCount, secondCount};
@@ -177,6 +178,7 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
         if (primaryServer.size() == nameLength &&
             std::memcmp(primaryServer.data(), name, nameLength) == 0) {
             results.PrimaryPlayers = players;
+            results.PrimaryListed = true;
         }
         pos += static_cast<uint32_t>(nameLength) + 1;
     }

@@ -23,12 +23,19 @@ bool StatusIsStale(uint32_t now, uint32_t lastReceiveTick) {
     return d == INT32_MIN || std::abs(d) >= static_cast<int32_t>(STALENESS_LIMIT);
 }
 
-TrayIcon ComposeTrayTip(const Settings& settings, int32_t primaryPlayers, int32_t totalPlayers,
-                        char* tip, size_t tipSize) {
+TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, char* tip, size_t tipSize) {
     const char* primary = settings.PrimaryServer.c_str();
+    const int32_t primaryPlayers = decode.PrimaryPlayers;
+    const int32_t totalPlayers = decode.TotalPlayers;
     if (settings.PrimaryServer.empty()) {
         std::snprintf(tip, tipSize, "%d Players on EverQuest", static_cast<int>(totalPlayers));
         return TrayIcon::Neutral;
+    }
+    // A server the names answer no longer holds is not up, whatever it had before.
+    if (!decode.PrimaryListed) {
+        std::snprintf(tip, tipSize, "%s is not listed,\r\n%d Players on EverQuest", primary,
+                      static_cast<int>(totalPlayers));
+        return TrayIcon::Down;
     }
     if (primaryPlayers < settings.MinPlayers) {
         std::snprintf(tip, tipSize, "%s is DOWN,\r\n%d Players on EverQuest", primary,
@@ -44,28 +51,40 @@ namespace {
 void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char* request,
                  const char* text, uint32_t& interval) {
     host.Send(host.Context, request);
-    ResetChangeWatch(client.Watch);  // answers asked for again: their first report is no change
+    NoteReportGap(client.Alerts);
     interval = NextPollInterval(client.PollFailures);
     std::snprintf(client.ReportText, REPORT_TEXT_SIZE, "%s", text);
     host.SetTray(host.Context, TrayIcon::Neutral, client.ReportText);
 }
 
-void ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
+// One balloon a report at most; a refused one leaves its changes due for the next.
+void TellDueChanges(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
+    AlertNotice notice;
+    if (!DueNotice(client.Alerts, settings, now, notice) || host.UserBusy(host.Context)) return;
+    if (!host.Notify(host.Context, notice)) return;
+    char clock[6] = "";
+    host.LocalClock(host.Context, clock);
+    MarkNoticeShown(client.Alerts, clock);
+}
+
+// True when the decode succeeded.
+bool ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
     StatusBuffers& b = client.Buffers;
     host.Send(host.Context, REQ_STATUS);
     const bool decoded = DecodeStatus(client.Decode, settings.PrimaryServer, client.ReportText, b.NamesBuffer,
                  b.NamesLength, b.StatusBuffer, b.StatusLength);
     // The full tip: a 259-character server name and three numbers fit with room to spare.
     char tip[SETTINGS_TEXT_SIZE + 96];
-    const TrayIcon icon = ComposeTrayTip(settings, client.Decode.PrimaryPlayers,
-                                         client.Decode.TotalPlayers, tip, sizeof tip);
-    host.SetTray(host.Context, icon, tip);
-    ChangeNotice notice;
-    if (decoded &&
-        WatchPrimaryServer(client.Watch, settings, icon == TrayIcon::Up, client.Decode.PrimaryPlayers, now, notice)) {
-        host.Notify(host.Context, notice);
+    host.SetTray(host.Context, ComposeTrayTip(settings, client.Decode, tip, sizeof tip), tip);
+    // Only an answer not seen before is a report: one decoded again while the service is silent
+    // must not confirm itself.
+    if (decoded && b.StatusAnswers != client.ObservedAnswers) {
+        client.ObservedAnswers = b.StatusAnswers;
+        ObserveReport(client.Alerts, settings, client.Decode.ServerList, now);
     }
+    TellDueChanges(client, settings, host, now);
     client.PollFailures = 0;
+    return decoded;
 }
 }  // namespace
 
@@ -90,13 +109,14 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
     if (StatusIsStale(now, b.LastReceiveTick)) b.StatusBuffer[0] = 0;
 
     uint32_t interval = REPORTING_INTERVAL;
+    bool report = false;
     if (b.NamesBuffer[0] == 0) {
         WaitingTick(client, host, REQ_NAMES, WAITING_FOR_NAMES_TEXT, interval);
     } else if (b.StatusBuffer[0] == 0) {
         WaitingTick(client, host, REQ_STATUS, WAITING_FOR_STATUS_TEXT, interval);
     } else {
-        ReportingTick(client, settings, host, now);
+        report = ReportingTick(client, settings, host, now);
     }
-    host.Render(host.Context, client.ReportText);
+    host.Render(host.Context, client.ReportText, report);
     client.PollTimerId = host.SetTimer(host.Context, POLL_TIMER_EVENT, interval);
 }

@@ -6,7 +6,7 @@
 
 #include "settings/settings.h"
 #include "status/decode.h"
-#include "status/notify.h"
+#include "status/alerts.h"
 #include "status/protocol.h"
 
 constexpr uint32_t REPORTING_INTERVAL = 15000;
@@ -25,7 +25,8 @@ struct StatusClient {
     StatusBuffers Buffers;
     char* ReportText = nullptr;  // REPORT_TEXT_SIZE bytes
     DecodeResults Decode;
-    ChangeWatch Watch;
+    AlertState Alerts;
+    uint32_t ObservedAnswers = 0;  // the status answer the alerts last saw (StatusAnswers)
     unsigned PollTimerId = 0;
     bool FirstPoll = true;
     uint32_t PollFailures = 0;
@@ -40,8 +41,12 @@ struct PollHost {
     uint32_t (*Now)(void* context);                       // millisecond tick count
     void (*Send)(void* context, const unsigned char* code);
     void (*SetTray)(void* context, TrayIcon icon, const char* tip);
-    void (*Notify)(void* context, const ChangeNotice& notice);  // the primary server came up or went down
-    void (*Render)(void* context, const char* text);    // draws the text and copies it to the window
+    bool (*UserBusy)(void* context);                      // a full-screen game, presentation, quiet time
+    bool (*Notify)(void* context, const AlertNotice& notice);  // false when the shell refused it
+    void (*LocalClock)(void* context, char* hhmm);        // "HH:MM", 6 bytes
+    // Draws the text and copies it to the window; report is true when the text is the decoded
+    // report of the server list, one line a server.
+    void (*Render)(void* context, const char* text, bool report);
     unsigned (*SetTimer)(void* context, unsigned event, uint32_t interval);  // 0 on failure
 };
 
@@ -49,7 +54,6 @@ uint32_t NextPollInterval(uint32_t& pollFailures);
 // Whether a held status answer has gone stale: the difference modulo 2^32, read as signed.
 bool StatusIsStale(uint32_t now, uint32_t lastReceiveTick);
 // Composes the whole tooltip of a reporting tick into tip (tipSize bytes) and picks its icon.
-TrayIcon ComposeTrayTip(const Settings& settings, int32_t primaryPlayers, int32_t totalPlayers,
-                        char* tip, size_t tipSize);
+TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, char* tip, size_t tipSize);
 // Handles a WM_TIMER with the given event id.
 void PollTick(StatusClient& client, const Settings& settings, const PollHost& host, unsigned timerId);

@@ -50,6 +50,7 @@ DispatchOutcome DispatchDatagram(StatusBuffers& buffers, const unsigned char* da
     }
     if (HasCode(datagram, REQ_STATUS)) {
         buffers.StatusLength = static_cast<uint32_t>(n);
+        ++buffers.StatusAnswers;
         std::memcpy(buffers.StatusBuffer, datagram, n);
         return DispatchOutcome::StoredStatus;
     }

@@ -31,6 +31,7 @@ struct StatusBuffers {
     uint32_t StatusLength = 0;
     char* BannerBuffer = nullptr;           // BANNER_BUFFER_SIZE bytes, zero-terminated text
     uint32_t LastReceiveTick = 0;
+    uint32_t StatusAnswers = 0;             // status answers stored so far, to tell a new one
 };
 
 // What a socket notification asks for, from its lParam (event low word, error high word).

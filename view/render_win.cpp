@@ -23,6 +23,16 @@ void ReleaseReportBitmap(ReportCanvas& canvas) {
     }
 }
 
+// A small pointer in the margin left of a line, as wide as the margin allows.
+void DrawRowMark(const ReportCanvas& canvas, int row) {
+    const int middle = REPORT_TOP + row * canvas.LineHeight + canvas.LineHeight / 2;
+    for (int x = 0; x < REPORT_LEFT - 1; ++x) {
+        const int half = REPORT_LEFT - 2 - x;
+        RECT column = {x, middle - half, x + 1, middle + half + 1};
+        FillRect(canvas.WindowDC, &column, canvas.MarkBrush);
+    }
+}
+
 void DrawRule(HDC dc, int y, int length) {
     MoveToEx(dc, 0, y, nullptr);
     LineTo(dc, length + 1, y);
@@ -36,6 +46,7 @@ void CreateReportCanvas(ReportCanvas& canvas, HWND window) {
     canvas.PrevPen = SelectObject(canvas.MemoryDC, canvas.ReportPen);
     canvas.ReportFont = GetStockObject(SYSTEM_FONT);
     canvas.PrevFont = SelectObject(canvas.MemoryDC, canvas.ReportFont);
+    canvas.MarkBrush = CreateSolidBrush(REPORT_TEXT_COLOUR);
 }
 
 void ReleaseReportCanvas(ReportCanvas& canvas, HWND window) {
@@ -43,6 +54,7 @@ void ReleaseReportCanvas(ReportCanvas& canvas, HWND window) {
     if (canvas.PrevFont) SelectObject(canvas.MemoryDC, canvas.PrevFont);
     if (canvas.PrevPen) SelectObject(canvas.MemoryDC, canvas.PrevPen);
     if (canvas.ReportPen) DeleteObject(canvas.ReportPen);
+    if (canvas.MarkBrush) DeleteObject(canvas.MarkBrush);
     if (canvas.MemoryDC) DeleteDC(canvas.MemoryDC);
     if (canvas.WindowDC) ReleaseDC(window, canvas.WindowDC);
     canvas = ReportCanvas{};
@@ -54,6 +66,7 @@ void RenderReport(ReportCanvas& canvas, const char* text) {
     const ReportLayout layout = MeasureReport(text, MeasureFirstColumnWith, dc);
     canvas.ReportWidth = layout.Width;
     canvas.ReportHeight = layout.Height;
+    canvas.LineHeight = layout.LineHeight;
     canvas.ReportBitmap = CreateCompatibleBitmap(canvas.WindowDC, canvas.ReportWidth, canvas.ReportHeight);
     if (canvas.ReportBitmap) canvas.PrevBitmap = SelectObject(dc, canvas.ReportBitmap);
 
@@ -83,6 +96,16 @@ void RenderReport(ReportCanvas& canvas, const char* text) {
 void CopyReport(const ReportCanvas& canvas) {
     BitBlt(canvas.WindowDC, REPORT_LEFT, REPORT_TOP, canvas.ReportWidth, canvas.ReportHeight, canvas.MemoryDC, 0, 0,
            SRCCOPY);
+    RECT margin = {0, REPORT_TOP, REPORT_LEFT, REPORT_TOP + canvas.ReportHeight};
+    FillRect(canvas.WindowDC, &margin, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (canvas.LineHeight <= 0) return;
+    for (size_t row = 0; row < canvas.RowMarks.size(); ++row)
+        if (canvas.RowMarks[row]) DrawRowMark(canvas, static_cast<int>(row));
+}
+
+int ReportRowAt(const ReportCanvas& canvas, int clientY) {
+    if (canvas.LineHeight <= 0 || clientY < REPORT_TOP || clientY >= REPORT_TOP + canvas.ReportHeight) return -1;
+    return (clientY - REPORT_TOP) / canvas.LineHeight;
 }
 
 void PaintReport(const ReportCanvas& canvas, HWND window) {

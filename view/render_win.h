@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // The window's drawing state. All null or 0 until CreateReportCanvas.
 struct ReportCanvas {
     HDC WindowDC;
@@ -15,6 +17,9 @@ struct ReportCanvas {
     HGDIOBJ PrevBitmap;
     int ReportWidth;
     int ReportHeight;
+    int LineHeight;                    // of every line of the report
+    HBRUSH MarkBrush;                  // the marks of watched servers' lines
+    std::vector<unsigned char> RowMarks;  // a mark left of each line that has one
 };
 
 constexpr int REPORT_LEFT = 4;
@@ -26,7 +31,9 @@ void CreateReportCanvas(ReportCanvas& canvas, HWND window);
 void ReleaseReportCanvas(ReportCanvas& canvas, HWND window);
 // Draws the text into a new report bitmap, replacing the old one.
 void RenderReport(ReportCanvas& canvas, const char* text);
-// Copies the report bitmap to the window at (4, 4).
+// Copies the report bitmap to the window at (4, 4), with the marks in the margin to its left.
 void CopyReport(const ReportCanvas& canvas);
+// The line of the report at a client-area height, or -1 above or below it.
+int ReportRowAt(const ReportCanvas& canvas, int clientY);
 // WM_PAINT: black client area, then the copy.
 void PaintReport(const ReportCanvas& canvas, HWND window);

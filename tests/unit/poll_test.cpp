@@ -32,6 +32,7 @@ struct World {
     TrayIcon icon = TrayIcon::Neutral;
     std::string tip, rendered;
     std::vector<std::string> notices;
+    bool busy = false, refuse = false;
     unsigned armedEvent = 0, kills = 0, timerFails = 0;
     uint32_t armedInterval = 0;
     std::function<void(World&, unsigned char)> service;
@@ -57,8 +58,13 @@ struct World {
                             Of(c).icon = icon;
                             Of(c).tip = tip;
                         },
-                        [](void* c, const ChangeNotice& notice) { Of(c).notices.push_back(notice.Text); },
-                        [](void* c, const char* text) { Of(c).rendered = text; },
+                        [](void* c) { return Of(c).busy; },
+                        [](void* c, const AlertNotice& notice) {
+                            if (!Of(c).refuse) Of(c).notices.push_back(notice.Text);
+                            return !Of(c).refuse;
+                        },
+                        [](void*, char* hhmm) { std::strcpy(hhmm, "21:05"); },
+                        [](void* c, const char* text, bool) { Of(c).rendered = text; },
                         [](void* c, unsigned event, uint32_t interval) -> unsigned {
                             World& w = Of(c);
                             if (w.timerFails) return 0;
@@ -122,6 +128,7 @@ TEST(PollTip, IconAndTextTable) {
         int32_t primaryPlayers, minPlayers;
         TrayIcon icon;
         const char* tip;
+        bool listed = true;
     };
     const Case cases[] = {
         {"", 900, 3, TrayIcon::Neutral, "1357 Players on EverQuest"},
@@ -129,14 +136,19 @@ TEST(PollTip, IconAndTextTable) {
         {"Beta", 0, 0, TrayIcon::Up, "0 Players on Beta,\r\n1357 Players on EverQuest"},
         {"Beta", 2, 3, TrayIcon::Down, "Beta is DOWN,\r\n1357 Players on EverQuest"},
         {"Beta", 3, 3, TrayIcon::Up, "3 Players on Beta,\r\n1357 Players on EverQuest"},
+        {"Beta", 900, 3, TrayIcon::Down, "Beta is not listed,\r\n1357 Players on EverQuest", false},
     };
     for (const Case& c : cases) {
         Settings s;
         SetDefaultSettings(s);
         s.PrimaryServer = c.primary;
         s.MinPlayers = c.minPlayers;
+        DecodeResults decode;
+        decode.PrimaryPlayers = c.primaryPlayers;
+        decode.PrimaryListed = c.listed;
+        decode.TotalPlayers = 1357;
         char tip[128];
-        EXPECT_EQ(ComposeTrayTip(s, c.primaryPlayers, 1357, tip, sizeof tip), c.icon) << c.primary;
+        EXPECT_EQ(ComposeTrayTip(s, decode, tip, sizeof tip), c.icon) << c.primary;
         EXPECT_STREQ(tip, c.tip);
     }
 }
@@ -278,28 +290,35 @@ TEST(PollCycle, FailedSetTimerStopsTicking) {
     EXPECT_EQ(w.sent.size(), 1u);
 }
 
-TEST(PollCycle, PrimaryChangesAreToldBetweenReportsOnly) {
+TEST(PollCycle, OnlyNewAnswersConfirmAndABusyUserIsToldLater) {
     World w;
     Bytes status = WorkedStatus();  // Beta up with 123
+    bool silent = false;
     w.service = [&](World& world, unsigned char code) {
         if (code == 1) world.pending.push_back(WorkedNames());
-        if (code == 5) world.pending.push_back(status);
+        if (code == 5 && !silent) world.pending.push_back(status);
     };
     w.settings.PrimaryServer = "Beta";
     w.First();
     w.RunUntil(w.now + 17000);
-    EXPECT_TRUE(w.notices.empty());  // the first reports set the baseline
+    // One odd answer, then silence: decoding it again is no second report.
     status = StatusAnswer({1234}, {{0xFFFF, 10}, {0xFFFF, 7}});
-    w.RunUntil(w.now + 30000);
+    w.RunUntil(w.now + 15000);
+    silent = true;
+    w.RunUntil(w.now + 60000);
+    EXPECT_TRUE(w.notices.empty());
+    EXPECT_EQ(w.icon, TrayIcon::Down);
+
+    // It answers DOWN again: confirmed, but the user is busy, then the shell refuses once.
+    silent = false;
+    w.busy = true;
+    w.RunUntil(w.now + 60000);
+    EXPECT_TRUE(w.notices.empty());
+    w.busy = false;
+    w.refuse = true;
+    w.RunUntil(w.now + 15000);
+    w.refuse = false;
+    w.RunUntil(w.now + 15000);
     EXPECT_EQ(w.notices, std::vector<std::string>{"Beta is DOWN"});
-
-    status = StatusAnswer({1234}, {{5, 1}});  // two records for three names: an error, not a change
-    w.RunUntil(w.now + 90000);
-    EXPECT_EQ(w.notices.size(), 1u);
-
-    // The names were asked for again: the first report afterwards is a baseline, not "it came up".
-    status = WorkedStatus();
-    w.RunUntil(w.now + 47000);
-    EXPECT_EQ(w.notices.size(), 1u);
-    EXPECT_EQ(w.icon, TrayIcon::Up);
+    EXPECT_EQ(w.client.Alerts.Recent, std::vector<std::string>{"21:05 Beta is DOWN"});
 }

@@ -140,7 +140,7 @@ TEST(Settings, NumbersOfTheWrongSizeKeepTheirDefaults) {
     EXPECT_EQ(s.Height, 0x00636261);
 }
 
-TEST(Settings, SaveWritesAllElevenValuesInTheirTypes) {
+TEST(Settings, SaveWritesAllValuesInTheirTypes) {
     Settings s;
     SetDefaultSettings(s);
     s.NotifyChanges = false;
@@ -149,7 +149,7 @@ TEST(Settings, SaveWritesAllElevenValuesInTheirTypes) {
     s.PrimaryServer = "Tunare";
     MemoryStore store;
     EXPECT_FALSE(SaveSettings(s, MemoryStoreSeam(store)));
-    EXPECT_EQ(store.Values.size(), 11u);
+    EXPECT_EQ(store.Values.size(), 13u);
     EXPECT_EQ(StoredDword(store, "NotifyChanges"), 0);
     EXPECT_FALSE(Load(store).NotifyChanges);
     EXPECT_EQ(StoredDword(store, "X"), -5);
@@ -159,4 +159,27 @@ TEST(Settings, SaveWritesAllElevenValuesInTheirTypes) {
     EXPECT_EQ(store.Values.at("PrimaryServer").Data.size(), 7u);
     EXPECT_EQ(Load(store).MinPlayers, 3);
     EXPECT_EQ(Load(store).PrimaryServer, "Tunare");
+}
+
+TEST(Settings, WatchListKeepsShortNamesOnceAndAtMostSixtyFour) {
+    MemoryStore store;
+    std::string stored = std::string("Beta\0\0Gamma\0Beta\0", 18) + std::string(64, 'n') + '\0' + std::string(63, 'm') + '\0';
+    for (int i = 0; i < 70; ++i) stored += "S" + std::to_string(i) + '\0';
+    stored += "Unended";
+    store.Values["WatchedServers"] = StoredValue{StoredType::TextList, {stored.begin(), stored.end()}};
+    const Settings loaded = Load(store);
+    ASSERT_EQ(loaded.WatchedServers.size(), 64u);
+    EXPECT_EQ(loaded.WatchedServers[0], "Beta");
+    EXPECT_EQ(loaded.WatchedServers[1], "Gamma");
+    EXPECT_EQ(loaded.WatchedServers[2], std::string(63, 'm'));
+    EXPECT_EQ(loaded.WatchedServers[63], "S60");
+    MemoryStore saved;
+    SaveSettings(loaded, MemoryStoreSeam(saved));
+    EXPECT_EQ(saved.Values.at("WatchedServers").Type, StoredType::TextList);
+    EXPECT_EQ(Load(saved).WatchedServers, loaded.WatchedServers);
+    Settings none;
+    SetDefaultSettings(none);
+    SaveSettings(none, MemoryStoreSeam(saved));
+    EXPECT_EQ(saved.Values.at("WatchedServers").Data, std::vector<unsigned char>{0});
+    EXPECT_TRUE(Load(saved).WatchedServers.empty());
 }

@@ -62,19 +62,32 @@ std::string Text(HWND window) {
     return text;
 }
 
-// Reads the open pop-up menu's items (0 for a separator) and default item, then closes it.
+// Reads the open pop-up menu's items (0 for a separator, -1 for a submenu, whose items' texts are
+// kept too), their texts and states, and its default item, then closes it.
 struct MenuSeen {
     std::vector<UINT> ids;
+    std::vector<std::string> texts;
+    std::vector<UINT> states;
     UINT defaultId = 0;
     RECT place{};
 };
+std::string ItemText(HMENU menu, int position) {
+    char text[256] = "";
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
 Step ReadMenu(MenuSeen& seen) {
     return [&seen] {
         HWND tracking = FindShown("#32768");
         if (!tracking) return false;
         HMENU menu = reinterpret_cast<HMENU>(SendMessageA(tracking, MN_GETHMENU, 0, 0));
-        for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
             seen.ids.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR) ? 0 : GetMenuItemID(menu, i));
+            seen.texts.push_back(ItemText(menu, i));
+            seen.states.push_back(GetMenuState(menu, i, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED));
+            if (HMENU sub = GetSubMenu(menu, i))
+                for (int j = 0; j < GetMenuItemCount(sub); ++j) seen.texts.push_back("> " + ItemText(sub, j));
+        }
         seen.defaultId = GetMenuDefaultItem(menu, FALSE, 0);
         GetWindowRect(tracking, &seen.place);
         EndMenu();
@@ -141,7 +154,7 @@ TEST_F(Commands, TrayMenuOffersAllTenPositionsWithShowFirst) {
     MenuSeen seen;
     Script({ReadMenu(seen)});
     SendMessageA(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-    EXPECT_EQ(seen.ids, (std::vector<UINT>{40000, 40001, 40004, 40002, 0, 40006, 40003, 40005, 0, 40007}));
+    EXPECT_EQ(seen.ids, (std::vector<UINT>{40000, 40001, 40004, 40002, 0, 40006, 40003, 40005, 0, UINT(-1), 40008, 0, 40007}));
     EXPECT_EQ(seen.defaultId, static_cast<UINT>(ID_SHOW));
     EXPECT_FALSE(IsWindowVisible(window));
     MSG after;
@@ -152,12 +165,59 @@ TEST_F(Commands, ClientMenuLeavesOutShowAndOpensAtTheSignedClickPoint) {
     MenuSeen seen;
     Script({ReadMenu(seen)});
     SendMessageA(window, WM_RBUTTONUP, 0, MAKELPARAM(-5, 7));
-    EXPECT_EQ(seen.ids, (std::vector<UINT>{40001, 40004, 40002, 0, 40006, 40003, 40005, 0, 40007}));
+    EXPECT_EQ(seen.ids, (std::vector<UINT>{40001, 40004, 40002, 0, 40006, 40003, 40005, 0, UINT(-1), 40008, 0, 40007}));
     EXPECT_EQ(seen.defaultId, static_cast<UINT>(ID_OPTIONS));
     POINT at{-5, 7};
     ClientToScreen(window, &at);
     EXPECT_EQ(seen.place.left, at.x);
     EXPECT_EQ(seen.place.top, at.y);
+}
+
+TEST_F(Commands, TheAlertItemsShowThePauseAndTheRecentChanges) {
+    MenuSeen seen;
+    Script({ReadMenu(seen)});
+    SendMessageA(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_EQ(seen.texts[9], "Recent c&hanges");
+    EXPECT_EQ(seen.texts[10], "> None yet");
+    EXPECT_EQ(seen.texts[11], "&Pause alerts for 1 hour");
+
+    SendMessageA(window, WM_COMMAND, ID_PAUSE_ALERTS, 0);
+    TheApp.Client.Alerts.Recent = {"21:05 Beta is DOWN", "21:00 R&D is up: 5 players"};
+    MenuSeen paused;
+    Script({ReadMenu(paused)});
+    SendMessageA(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_EQ(paused.texts[10], "> 21:05 Beta is DOWN");
+    EXPECT_EQ(paused.texts[11], "> 21:00 R&&D is up: 5 players");
+    const std::string resume = paused.texts[12];
+    EXPECT_EQ(resume.rfind("&Resume alerts (paused until ", 0), 0u) << resume;
+    EXPECT_EQ(resume.size(), std::strlen("&Resume alerts (paused until 21:05)"));
+    SendMessageA(window, WM_COMMAND, ID_PAUSE_ALERTS, 0);
+    EXPECT_FALSE(AlertsPaused(TheApp.Client.Alerts, GetTickCount()));
+}
+
+TEST_F(Commands, AServersLineOffersToWatchIt) {
+    TheApp.Client.Decode.ServerList = {{"Alpha", 1, -1}, {"Beta", 2, 3}, {"Gamma", 4, 5}};
+    TheApp.UserSettings.PrimaryServer = "Beta";
+    ShowReport("Servers\tPlayers\tZones\nAlpha\t1\tNA\nBeta\t2\t3\nGamma\t4\t5\n7 Players on EverQuest", true);
+    auto clientMenuAtRow = [&](int row) {
+        MenuSeen seen;
+        Script({ReadMenu(seen)});
+        SendMessageA(window, WM_RBUTTONUP, 0, MAKELPARAM(40, 4 + row * TheApp.Canvas.LineHeight + 2));
+        return seen;
+    };
+    MenuSeen alpha = clientMenuAtRow(1);
+    EXPECT_EQ(alpha.ids[0], static_cast<UINT>(ID_WATCH_SERVER));
+    EXPECT_EQ(alpha.ids[1], 0u);
+    EXPECT_EQ(alpha.texts[0], "&Watch Alpha");
+    EXPECT_EQ(alpha.states[0], 0u);
+    SendMessageA(window, WM_COMMAND, ID_WATCH_SERVER, 0);
+    EXPECT_EQ(TheApp.UserSettings.WatchedServers, std::vector<std::string>{"Alpha"});
+    EXPECT_EQ(TheApp.Canvas.RowMarks, (std::vector<unsigned char>{0, 1, 1, 0}));
+
+    MenuSeen beta = clientMenuAtRow(2);
+    EXPECT_EQ(beta.texts[0], "&Watch Beta");
+    EXPECT_EQ(beta.states[0], static_cast<UINT>(MF_CHECKED | MF_GRAYED));
+    for (int row : {0, 4, 9}) EXPECT_EQ(clientMenuAtRow(row).ids[0], static_cast<UINT>(ID_OPTIONS)) << row;
 }
 
 TEST_F(Commands, LaunchReportsWhatGoesWrongAndLeavesNoHandleOpen) {

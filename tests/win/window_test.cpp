@@ -81,12 +81,15 @@ TEST(TrayRecord, FirstLayoutWithTheTipCutAt63) {
 
 TEST(TrayRecord, BalloonTouchesNeitherIconNorTip) {
     NOTIFYICONDATAA record;
-    FillBalloonRecord(record, reinterpret_cast<HWND>(0x1234), "Tallowin", std::string(300, 'b').c_str());
+    FillBalloonRecord(record, reinterpret_cast<HWND>(0x1234), "Tallowin", std::string(300, 'b').c_str(), false);
     EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 488u : 504u);  // the second layout, with the balloon's fields
     EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_INFO));
     EXPECT_EQ(record.uID, 1u);
     EXPECT_STREQ(record.szInfoTitle, "Tallowin");
     EXPECT_EQ(std::strlen(record.szInfo), 255u);
+    EXPECT_EQ(record.dwInfoFlags, static_cast<DWORD>(NIIF_INFO | NIIF_NOSOUND));
+    FillBalloonRecord(record, nullptr, "Tallowin", "Beta is DOWN", true);
+    EXPECT_EQ(record.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
 }
 
 TEST_F(MainWindow, StartsHiddenAndTheFirstTickAsksForNames) {
