@@ -32,6 +32,8 @@ if(benchmark_FOUND)
   add_executable(decode_bench tests/bench/decode_bench.cpp tests/unit/answers.cpp)
   target_link_libraries(decode_bench PRIVATE tallowin_core benchmark::benchmark)
   target_compile_options(decode_bench PRIVATE -O2)
+  add_executable(alerts_bench tests/bench/alerts_bench.cpp)
+  target_link_libraries(alerts_bench PRIVATE tallowin_core benchmark::benchmark)
 endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")

@@ -1,11 +1,12 @@
 // Measures the real window procedure's reporting tick under Wine: decode, tray, render and copy,
 // over 1,000 ticks, with the process's resident size, the desktop's windows and GDI markers after
-// 10 and 10,000 ticks.
+// 10 and 10,000 more ticks, in which four watched servers go down and come back again and again.
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
 
 #include <algorithm>
+#include <string>
 #include <cstdio>
 #include <vector>
 
@@ -119,14 +120,24 @@ int main() {
         std::sort(costs.begin(), costs.end());
         std::printf("  %-12s median %8.1f us, worst %8.1f us\n", part.name, costs[500], costs.back());
     }
-    int ticks = 2000;
+    // Every report a new answer; every ten reports the primary and three watched servers change.
+    Bytes down = s;
+    for (int m = 49; m <= 52; ++m) down[8 + 4 * m] = down[9 + 4 * m] = 0xFF;
+    for (int i = 1051; i <= 1053; ++i)
+        TheApp.UserSettings.WatchedServers.push_back("Server" + std::to_string(i) + std::string(21, 'x'));
+    int ticks = 2000, balloons = 0;
     Mark("gdi", ticks);
     for (int i = 0; i < 10000; ++i) {
+        const Bytes& answer = (i / 10) % 2 ? down : s;
+        DispatchDatagram(TheApp.Client.Buffers, answer.data(), answer.size(), GetTickCount());
+        const std::vector<WatchedServer>& watched = TheApp.Client.Alerts.Servers;
+        const ServerState told = watched.empty() ? ServerState::Unknown : watched[0].Told;
         Tick(window);
-        TheApp.Client.Buffers.LastReceiveTick = GetTickCount();
+        if (!watched.empty() && watched[0].Told != told) ++balloons;
         if (++ticks == 2010) Mark("gdi", ticks);
     }
     Mark("gdi", ticks);
+    std::printf("balloons shown over the last 10000 reports: %d\n", balloons);
     DestroyWindow(window);
     while (!peer.Receive(10).empty()) {
     }

@@ -7,7 +7,7 @@ from harness import *
 s = Session("menus")
 # Places of the tray menu's items as the arrow keys reach them (separators are passed over). Visit Webpage
 # and Email Author are never chosen here: they would hand an address to the host's browser or mailer.
-OPTIONS, CHAT_BANNER, LAUNCH, ABOUT, CLOSE = 2, 3, 4, 5, 8
+OPTIONS, CHAT_BANNER, LAUNCH, ABOUT, CLOSE = 2, 3, 4, 5, 10
 BANNER = "Welcome to EverQuest! Server maintenance is planned for Wednesday at 5 AM."
 try:
     s.reg_clear()
@@ -50,9 +50,10 @@ try:
     if box:
         s.probe("close", box["hwnd"])
 
-    # The client-area menu: at the click, without Show, so one item shorter than the tray menu.
+    # The client-area menu below the report: at the click, without Show, so one item shorter than
+    # the tray menu (on a server's line it would offer to watch that server too).
     main = show_window(s)
-    x, y = main["client_x"] + 60, main["client_y"] + 80
+    x, y = main["client_x"] + 60, main["client_y"] + 400
     subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "3"], env=s.env)
     client_menu = s.menu()
     s.screenshot("client-menu")
