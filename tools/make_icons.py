@@ -1,60 +1,131 @@
 #!/usr/bin/env python3
-"""Draws Tallowin's four icons as 16-colour .ico files (32 x 32 and 16 x 16 each) into res/."""
+"""Draws Tallowin's four icons as .ico files of 16, 20, 24 and 32 px (32-bit, with alpha) into res/."""
 import os, struct, sys
 
-# The standard 16-colour palette; the marks use black (0), green (2) and red (9).
-PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
-           (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
-           (255, 0, 255), (0, 255, 255), (255, 255, 255)]
-BLACK, GREEN, RED = 0, 2, 9
+SIZES = (16, 20, 24, 32)
+GREEN, RED, BLACK, WHITE = (0, 128, 0), (255, 0, 0), (0, 0, 0), (255, 255, 255)
+SUB = 8  # samples per pixel along each axis, for the smooth edges
+
+# Per size: the light outline's width, how hard edges are pushed to whole pixels, the cue's stroke width, the
+# neutral dash's half height and half length, and the tower's rows (top, stem, base) and half widths (bar, stem, foot).
+OUTLINE = {16: 1, 20: 1, 24: 1, 32: 2}
+SHARPEN = {16: 2, 20: 2, 24: 1.5, 32: 1.5}
+STROKE = {16: 2.0, 20: 2.5, 24: 3.0, 32: 4.0}
+DASH = {16: (1, 4), 20: (1, 5), 24: (2, 6), 32: (2, 8)}
+TOWER = {16: (1, 4, 13, 6, 2, 5), 20: (1, 5, 17, 8, 2, 6), 24: (2, 6, 20, 9, 3, 7), 32: (2, 8, 28, 12, 4, 10)}
 
 
-def mark(size):
-    """A filled disc: the status mark."""
-    r = size * 0.40
-    c = (size - 1) / 2
-    return [[(x - c) ** 2 + (y - c) ** 2 <= r * r for x in range(size)] for y in range(size)]
+def disc(cx, cy, r):
+    return lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+
+
+def box(left, top, right, bottom, grow=0):
+    """A rectangle, or everything within grow of it (rounded at the corners)."""
+    def inside(x, y):
+        dx, dy = max(left - x, 0, x - right), max(top - y, 0, y - bottom)
+        return dx * dx + dy * dy <= grow * grow
+    return inside
+
+
+def segment_distance(x, y, ax, ay, bx, by):
+    vx, vy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((x - ax) * vx + (y - ay) * vy) / (vx * vx + vy * vy)))
+    return ((x - ax - t * vx) ** 2 + (y - ay - t * vy) ** 2) ** 0.5
+
+
+def stroke(points, width):
+    """A line through the points with round ends and joints."""
+    pairs = list(zip(points, points[1:]))
+    return lambda x, y: any(segment_distance(x, y, *a, *b) <= width / 2 for a, b in pairs)
+
+
+def either(*shapes):
+    return lambda x, y: any(inside(x, y) for inside in shapes)
+
+
+def badge(size, colour, cue):
+    """The status mark: a disc of the colour inside a light ring, with a light cue on top. The ring's outer edge lies
+    half a pixel beyond the square, so that the ring is whole pixels where it meets the sides."""
+    c, w = size / 2, OUTLINE[size]
+    return [(disc(c, c, c + 0.5), WHITE), (disc(c, c, c - w), colour), (cue(size), WHITE)]
+
+
+def tick(size):
+    """Up: a check mark."""
+    u = size / 16
+    return stroke([(4.5 * u, 8.5 * u), (7 * u, 11 * u), (11.5 * u, 5.5 * u)], STROKE[size])
+
+
+def cross(size):
+    """Down: a diagonal cross."""
+    a, b = size * 5 / 16, size * 11 / 16
+    return either(stroke([(a, a), (b, b)], STROKE[size]), stroke([(a, b), (b, a)], STROKE[size]))
+
+
+def dash(size):
+    """Neutral: a level bar, on whole pixels."""
+    c = size // 2
+    h, w = DASH[size]
+    return box(c - w, c - h, c + w, c + h)
 
 
 def tower(size):
-    """The program's own sign: a T-shaped tower with a wide base."""
-    s = size / 16
-    def inside(x, y):
-        x, y = x / s, y / s
-        return (1 <= y < 4 and 2 <= x < 14) or (4 <= y < 13 and 6 <= x < 10) or (13 <= y < 15 and 3 <= x < 13)
-    return [[inside(x, y) for x in range(size)] for y in range(size)]
+    """The program's own sign: a black T-shaped tower with a wide base, on whole pixels, in a light outline."""
+    w, c = OUTLINE[size], size // 2
+    top, stem, base, bar, half, foot = TOWER[size]
+    parts = [(c - bar, top, c + bar, stem), (c - half, stem, c + half, base), (c - foot, base, c + foot, size - top)]
+    return [(either(*(box(*p, grow=w) for p in parts)), WHITE), (either(*(box(*p) for p in parts)), BLACK)]
 
 
-def image(shape, colour):
-    size = len(shape)
-    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 4, 0, 0, 0, 0, 16, 0)
-    palette = b"".join(struct.pack("BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
-    xor = b""
-    mask = b""
-    for y in reversed(range(size)):
-        row = [colour if shape[y][x] else 0 for x in range(size)]
-        xor += bytes((row[x] << 4) | row[x + 1] for x in range(0, size, 2)).ljust((size // 2 + 3) // 4 * 4, b"\0")
-        bits = "".join("0" if shape[y][x] else "1" for x in range(size))
-        mask += int(bits, 2).to_bytes(size // 8, "big").ljust(4 * ((size + 31) // 32), b"\0")
-    return header + palette + xor + mask
+def coverage(inside, x, y, size):
+    """How much of pixel (x, y) the shape covers, pushed towards none or all so that edges stay crisp."""
+    hits = sum(inside(x + (i + 0.5) / SUB, y + (j + 0.5) / SUB) for j in range(SUB) for i in range(SUB))
+    return min(1.0, max(0.0, (hits / SUB ** 2 - 0.5) * SHARPEN[size] + 0.5))
 
 
-def icon(draw, colour):
-    images = [image(draw(size), colour) for size in (32, 16)]
+def render(layers, size):
+    """Rows of (r, g, b, a) from the top: each layer laid over the ones before it by its coverage."""
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            rgb, alpha = (0.0, 0.0, 0.0), 0.0
+            for inside, colour in layers:
+                a = coverage(inside, x, y, size)
+                rgb, alpha = [v * a + t * (1 - a) for v, t in zip(colour, rgb)], a + alpha * (1 - a)
+            row.append(tuple(round(t / alpha) for t in rgb) + (round(255 * alpha),) if alpha else (0, 0, 0, 0))
+        rows.append(row)
+    return rows
+
+
+def image(rows):
+    """A 32-bit icon image: BGRA rows from the bottom, then the AND mask (opaque wherever alpha is not zero)."""
+    size = len(rows)
+    stride = (size + 31) // 32 * 4
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, size * (4 * size + stride), 0, 0, 0, 0)
+    colours = b"".join(struct.pack("BBBB", b, g, r, a) for row in reversed(rows) for (r, g, b, a) in row)
+    mask = b"".join(int("".join("0" if p[3] else "1" for p in row).ljust(8 * stride, "0"), 2).to_bytes(stride, "big")
+                    for row in reversed(rows))
+    return header + colours + mask
+
+
+def icon(draw):
+    images = [image(render(draw(size), size)) for size in SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for size, data in zip((32, 16), images):
-        out += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(data), offset)
+    for size, data in zip(SIZES, images):
+        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     return out + b"".join(images)
 
 
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "res")
-    for name, draw, colour in [("app.ico", tower, BLACK), ("primary_up.ico", mark, GREEN),
-                               ("primary_down.ico", mark, RED), ("neutral.ico", mark, BLACK)]:
+    for name, draw in [("app.ico", tower), ("primary_up.ico", lambda s: badge(s, GREEN, tick)),
+                       ("primary_down.ico", lambda s: badge(s, RED, cross)),
+                       ("neutral.ico", lambda s: badge(s, BLACK, dash))]:
         with open(os.path.join(folder, name), "wb") as f:
-            f.write(icon(draw, colour))
+            f.write(icon(draw))
 
 
 main()
