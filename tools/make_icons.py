@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
-"""Draws Tallowin's four icons as .ico files of 16, 20, 24 and 32 px (32-bit, with alpha) into res/."""
+"""Draws Tallowin's four icons as .ico files of 16, 20, 24 and 32 px (16 colours, crisp edges) into res/."""
 import os, struct, sys
 
 SIZES = (16, 20, 24, 32)
 GREEN, RED, BLACK, WHITE = (0, 128, 0), (255, 0, 0), (0, 0, 0), (255, 255, 255)
-SUB = 8  # samples per pixel along each axis, for the smooth edges
+SUB = 8  # samples per pixel along each axis: a pixel belongs to a shape that covers half of it
+# The standard 16-colour palette, which every Windows shows alike; the icons use black, green, red and white.
+PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
+           (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
+           (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
-# Per size: the light outline's width, how hard edges are pushed to whole pixels, the cue's stroke width, the
-# neutral dash's half height and half length, and the tower's rows (top, stem, base) and half widths (bar, stem, foot).
+# Per size: the light outline's width, the cue's stroke width, the neutral dash's half height and half length,
+# and the tower's rows (top, stem, base) and half widths (bar, stem, foot).
 OUTLINE = {16: 1, 20: 1, 24: 1, 32: 2}
-SHARPEN = {16: 2, 20: 2, 24: 1.5, 32: 1.5}
 STROKE = {16: 2.0, 20: 2.5, 24: 3.0, 32: 4.0}
 DASH = {16: (1, 4), 20: (1, 5), 24: (2, 6), 32: (2, 8)}
 TOWER = {16: (1, 4, 13, 6, 2, 5), 20: (1, 5, 17, 8, 2, 6), 24: (2, 6, 20, 9, 3, 7), 32: (2, 8, 28, 12, 4, 10)}
@@ -77,36 +80,38 @@ def tower(size):
     return [(either(*(box(*p, grow=w) for p in parts)), WHITE), (either(*(box(*p) for p in parts)), BLACK)]
 
 
-def coverage(inside, x, y, size):
-    """How much of pixel (x, y) the shape covers, pushed towards none or all so that edges stay crisp."""
+def covers(inside, x, y):
+    """Whether the shape covers at least half of pixel (x, y)."""
     hits = sum(inside(x + (i + 0.5) / SUB, y + (j + 0.5) / SUB) for j in range(SUB) for i in range(SUB))
-    return min(1.0, max(0.0, (hits / SUB ** 2 - 0.5) * SHARPEN[size] + 0.5))
+    return 2 * hits >= SUB ** 2
 
 
 def render(layers, size):
-    """Rows of (r, g, b, a) from the top: each layer laid over the ones before it by its coverage."""
+    """Rows of palette indices from the top, None where transparent: the last layer that covers a pixel wins."""
     rows = []
     for y in range(size):
-        row = []
+        row = [None] * size
         for x in range(size):
-            rgb, alpha = (0.0, 0.0, 0.0), 0.0
             for inside, colour in layers:
-                a = coverage(inside, x, y, size)
-                rgb, alpha = [v * a + t * (1 - a) for v, t in zip(colour, rgb)], a + alpha * (1 - a)
-            row.append(tuple(round(t / alpha) for t in rgb) + (round(255 * alpha),) if alpha else (0, 0, 0, 0))
+                if covers(inside, x, y):
+                    row[x] = PALETTE.index(colour)
         rows.append(row)
     return rows
 
 
 def image(rows):
-    """A 32-bit icon image: BGRA rows from the bottom, then the AND mask (opaque wherever alpha is not zero)."""
+    """A 16-colour icon image: the palette, 4-bit rows from the bottom, then the AND mask (1 where transparent)."""
     size = len(rows)
-    stride = (size + 31) // 32 * 4
-    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, size * (4 * size + stride), 0, 0, 0, 0)
-    colours = b"".join(struct.pack("BBBB", b, g, r, a) for row in reversed(rows) for (r, g, b, a) in row)
-    mask = b"".join(int("".join("0" if p[3] else "1" for p in row).ljust(8 * stride, "0"), 2).to_bytes(stride, "big")
-                    for row in reversed(rows))
-    return header + colours + mask
+    stride, mask_stride = (size // 2 + 3) // 4 * 4, (size + 31) // 32 * 4
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 4, 0, size * (stride + mask_stride), 0, 0, 16, 0)
+    palette = b"".join(struct.pack("BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
+    pixels = mask = b""
+    for row in reversed(rows):
+        index = [p or 0 for p in row]
+        pixels += bytes((index[x] << 4) | index[x + 1] for x in range(0, size, 2)).ljust(stride, b"\0")
+        bits = "".join("1" if p is None else "0" for p in row).ljust(8 * mask_stride, "0")
+        mask += int(bits, 2).to_bytes(mask_stride, "big")
+    return header + palette + pixels + mask
 
 
 def icon(draw):
@@ -114,7 +119,7 @@ def icon(draw):
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in zip(SIZES, images):
-        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(data), offset)
+        out += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(data), offset)
         offset += len(data)
     return out + b"".join(images)
 
