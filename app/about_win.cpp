@@ -34,6 +34,7 @@ const VersionLibrary& Version() {
 }
 
 INT_PTR OnAboutInit(HWND dialog) {
+    OpenDialog = dialog;
     char version[128] = "";
     char path[MAX_PATH] = "";
     if (GetModuleFileNameA(nullptr, path, sizeof path) != 0) ReadFileVersion(path, version, sizeof version);
@@ -64,7 +65,10 @@ bool ReadFileVersion(const char* path, char* out, size_t room) {
 }
 
 INT_PTR RunAboutDialog(HINSTANCE instance, HWND owner) {
-    return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+    if (BringOpenDialogForward()) return IDCANCEL;
+    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+    OpenDialog = nullptr;
+    return result;
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

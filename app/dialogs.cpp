@@ -21,6 +21,8 @@ int32_t SortOrderFromRadios(bool noneChecked, bool nameChecked) {
 
 int CentredDialogLeft(int desktopWidth, int dialogWidth) { return desktopWidth / 2 - dialogWidth / 2; }
 
+const char* const NO_PRIMARY_TEXT = "(none)";
+
 std::vector<std::string> OtherServerNames(const std::vector<ServerEntry>& servers, const std::string& primary) {
     std::vector<std::string> names;
     names.reserve(servers.size());

@@ -21,6 +21,8 @@ constexpr int DIALOG_TOP_WHEN_OWNER_HIDDEN = 80;
 // adds that one last, listed or not, and selects it by the place the sorted list gives it: so OK
 // keeps it unless the user picks another, and a name it merely begins is never taken for it.
 std::vector<std::string> OtherServerNames(const std::vector<ServerEntry>& servers, const std::string& primary);
+// The list's first entry, which stands for no primary server.
+extern const char* const NO_PRIMARY_TEXT;
 
 // The Run entry's data: the program's path in quotes, so that a path with spaces cannot be read
 // as a shorter program's path with arguments.

@@ -11,7 +11,8 @@
 
 extern const char* const RUN_KEY;
 
-// Runs the Options dialog modally over the given settings and server list; IDOK, 2 or -1.
+// Runs the Options dialog modally over the given settings and server list; IDOK, 2 or -1. While
+// one of the two dialogs is open, either request brings that one to the front and returns 2.
 INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers);
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs the About dialog modally.
@@ -21,13 +22,18 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 // Leaves a dialog where its template puts it while its owner is visible; else centres it on
 // the desktop, 80 pixels from the top.
 void PlaceDialog(HWND dialog);
+// The dialog open now, kept from its WM_INITDIALOG until its run ends.
+extern HWND OpenDialog;
+// Brings the open dialog to the front; false when none is open.
+bool BringOpenDialogForward();
 
 // Deletes the value "Tallowin" under root\path and, when run is set, writes it again with the
 // program's quoted path. False when the key cannot be opened.
 bool RewriteRunEntry(HKEY root, const char* path, bool run, const char* programPath);
 
 // The file chooser the browse button uses: GetOpenFileNameA from comdlg32, loaded on first use.
-// Tests put their own here.
+// Tests put their own here. The current directory is put back afterwards, since the chooser
+// leaves it in the chosen folder, which would keep that folder in use.
 using FileChooser = BOOL(WINAPI*)(OPENFILENAMEA*);
 extern FileChooser ChooseGameFile;
 

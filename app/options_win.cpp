@@ -38,16 +38,23 @@ LRESULT AddServer(HWND dialog, const std::string& name) {
     return SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 }
 
+// The servers in the list's sorted order, then "(none)" inserted on top, where sorting cannot move it.
 void FillPrimaryServers(HWND dialog, const std::vector<ServerEntry>& servers, const std::string& primary) {
     for (const std::string& name : OtherServerNames(servers, primary)) AddServer(dialog, name);
-    if (primary.empty()) return;
     // Added last, its place in the sorted list is final.
-    const LRESULT at = AddServer(dialog, primary);
-    if (at >= 0) SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_SETCURSEL, at, 0);
+    const LRESULT at = primary.empty() ? -1 : AddServer(dialog, primary);
+    SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(NO_PRIMARY_TEXT));
+    SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_SETCURSEL, at >= 0 ? at + 1 : 0, 0);
+}
+
+std::string ChosenPrimaryServer(HWND dialog) {
+    if (SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETCURSEL, 0, 0) <= 0) return std::string();
+    return ItemText(dialog, IDC_PRIMARY_SERVER);
 }
 
 INT_PTR OnOptionsInit(HWND dialog) {
     const Settings& s = *editedSettings;
+    OpenDialog = dialog;
     PlaceDialog(dialog);
     SetDlgItemTextA(dialog, IDC_EXE_PATH, s.EverquestExe.c_str());
     FillPrimaryServers(dialog, *offeredServers, s.PrimaryServer);
@@ -62,7 +69,8 @@ INT_PTR OnOptionsInit(HWND dialog) {
 void OnOptionsOk(HWND dialog) {
     BOOL valid = FALSE;
     const int minimum = static_cast<int>(GetDlgItemInt(dialog, IDC_MIN_PLAYERS, &valid, TRUE));
-    if (!valid) {
+    // A pasted negative number would count a DOWN server as up.
+    if (!valid || minimum < 0) {
         MessageBoxA(dialog, "Must specify a valid minimum number of players", "Error", MB_OK | MB_ICONWARNING);
         SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_MIN_PLAYERS)), TRUE);
         return;
@@ -70,7 +78,7 @@ void OnOptionsOk(HWND dialog) {
     Settings& s = *editedSettings;
     s.MinPlayers = minimum;
     s.EverquestExe = ItemText(dialog, IDC_EXE_PATH);
-    s.PrimaryServer = ItemText(dialog, IDC_PRIMARY_SERVER);
+    s.PrimaryServer = ChosenPrimaryServer(dialog);
     s.SortOrder = SortOrderFromRadios(IsChecked(dialog, IDC_SORT_NONE), IsChecked(dialog, IDC_SORT_NAME));
     s.RunOnStartup = IsChecked(dialog, IDC_RUN_ON_STARTUP);
     s.NotifyChanges = IsChecked(dialog, IDC_NOTIFY_CHANGES);
@@ -93,7 +101,11 @@ void OnBrowse(HWND dialog) {
     request.lpstrTitle = "Select the EverQuest Executable";
     request.Flags = OFN_LONGNAMES | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     request.lpstrDefExt = "exe";
-    if (ChooseGameFile(&request)) SetDlgItemTextA(dialog, IDC_EXE_PATH, file);
+    char directory[MAX_PATH] = "";
+    const DWORD kept = GetCurrentDirectoryA(sizeof directory, directory);
+    const BOOL chosen = ChooseGameFile(&request);
+    if (kept > 0 && kept < sizeof directory) SetCurrentDirectoryA(directory);
+    if (chosen) SetDlgItemTextA(dialog, IDC_EXE_PATH, file);
 }
 
 void OnOptionsCommand(HWND dialog, WPARAM wParam) {
@@ -106,11 +118,21 @@ void OnOptionsCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 FileChooser ChooseGameFile = ChooseWithCommonDialog;
+HWND OpenDialog;
+
+bool BringOpenDialogForward() {
+    if (!OpenDialog || !IsWindow(OpenDialog)) return false;
+    SetForegroundWindow(OpenDialog);
+    return true;
+}
 
 INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers) {
+    if (BringOpenDialogForward()) return IDCANCEL;
     editedSettings = &settings;
     offeredServers = &servers;
-    return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), owner, OptionsDialogProc, 0);
+    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), owner, OptionsDialogProc, 0);
+    OpenDialog = nullptr;
+    return result;
 }
 
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

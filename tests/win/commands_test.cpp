@@ -258,7 +258,7 @@ struct Options : Commands {
         settings.PrimaryServer = "Luclin";
         settings.SortOrder = SORT_BY_PLAYERS;
         settings.RunOnStartup = true;
-        settings.MinPlayers = -4;
+        settings.MinPlayers = 14;
     }
     Step FindDialog() {
         return [this] { return (dialog = FindShown("#32770", window)) != nullptr; };
@@ -286,7 +286,7 @@ TEST_F(Options, FillsFromTheSettingsAndOkWritesThemBack) {
                 return true;
             }});
     EXPECT_EQ(Run(), IDOK);
-    EXPECT_EQ(shown, (std::vector<std::string>{"C:\\EQ\\eqgame.exe", "Luclin", "-4", "3"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"C:\\EQ\\eqgame.exe", "Luclin", "14", "4"}));
     EXPECT_EQ(place.top, 80);  // the owner is hidden: centred near the top of the desktop
     EXPECT_EQ(settings.MinPlayers, 12);
     EXPECT_EQ(settings.PrimaryServer, "Luclin");
@@ -305,12 +305,38 @@ LRESULT CALLBACK WatchFocusRequests(HWND w, UINT message, WPARAM wParam, LPARAM 
     return CallWindowProcA(dialogProcedure, w, message, wParam, lParam);
 }
 
-TEST_F(Options, AnInvalidNumberKeepsTheDialogOpenAndChangesNothing) {
+TEST_F(Options, NoneClearsThePrimaryAndASecondRequestOpensNoSecondDialog) {
+    std::string selected;
+    INT_PTR second = 0, about = 0;
+    Script({FindDialog(), [&] {
+                selected = Field(IDC_PRIMARY_SERVER);
+                second = Run();
+                about = RunAboutDialog(TheApp.Instance, window);
+                EXPECT_EQ(FindShown("#32770", window), dialog);
+                SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_SETCURSEL, 0, 0);
+                return PostMessageA(dialog, WM_COMMAND, IDOK, 0) != 0;
+            }});
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_EQ(selected, "Luclin");
+    EXPECT_EQ(second, IDCANCEL);
+    EXPECT_EQ(about, IDCANCEL);
+    EXPECT_EQ(settings.PrimaryServer, "");
+    Script({FindDialog(), [&] {
+                selected = Field(IDC_PRIMARY_SERVER);
+                return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0;
+            }});
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_EQ(selected, "(none)");
+}
+
+class InvalidMinimum : public Options, public testing::WithParamInterface<const char*> {};
+
+TEST_P(InvalidMinimum, KeepsTheDialogOpenAndChangesNothing) {
     std::string box;
     Script({FindDialog(), [&] {
                 dialogProcedure = reinterpret_cast<WNDPROC>(
                     SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchFocusRequests)));
-                SetDlgItemTextA(dialog, IDC_MIN_PLAYERS, "");
+                SetDlgItemTextA(dialog, IDC_MIN_PLAYERS, GetParam());
                 SetDlgItemTextA(dialog, IDC_EXE_PATH, "C:\\other.exe");
                 PostMessageA(dialog, WM_COMMAND, IDOK, 0);
                 return true;
@@ -322,14 +348,18 @@ TEST_F(Options, AnInvalidNumberKeepsTheDialogOpenAndChangesNothing) {
     EXPECT_EQ(Run(), IDCANCEL);
     EXPECT_EQ(box, "Error|Must specify a valid minimum number of players");
     EXPECT_EQ(focusAskedFor, IDC_MIN_PLAYERS);
-    EXPECT_EQ(settings.MinPlayers, -4);
+    EXPECT_EQ(settings.MinPlayers, 14);
     EXPECT_EQ(settings.EverquestExe, "C:\\EQ\\eqgame.exe");
 }
+INSTANTIATE_TEST_SUITE_P(Options, InvalidMinimum, testing::Values("", "-1"));
 
 OPENFILENAMEA request;
 std::string startedFrom;
 BOOL WINAPI FakeChooser(OPENFILENAMEA* r) {
     request = *r;
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    SetCurrentDirectoryA(windows);  // as the real chooser does on its way to the game's folder
     startedFrom = r->lpstrFile;
     lstrcpynA(r->lpstrFile, "C:\\Games\\EQ\\eqgame.exe", r->nMaxFile);
     return TRUE;
@@ -337,6 +367,9 @@ BOOL WINAPI FakeChooser(OPENFILENAMEA* r) {
 
 TEST_F(Options, BrowseFillsTheFieldAndOnlyOkKeepsIt) {
     ChooseGameFile = FakeChooser;
+    char before[MAX_PATH], after[MAX_PATH];
+    GetSystemDirectoryA(before, sizeof before);
+    SetCurrentDirectoryA(before);
     std::string field;
     for (int button : {IDCANCEL, IDOK}) {
         Script({FindDialog(), [&] { return PostMessageA(dialog, WM_COMMAND, IDC_BROWSE, 0) != 0; }, [&, button] {
@@ -354,6 +387,8 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkKeepsIt) {
     EXPECT_EQ(std::string(request.lpstrFilter, 34), std::string("Executable Programs (*.exe)\0*.exe\0\0", 34));
     EXPECT_STREQ(request.lpstrTitle, "Select the EverQuest Executable");
     EXPECT_STREQ(request.lpstrDefExt, "exe");
+    GetCurrentDirectoryA(sizeof after, after);
+    EXPECT_STREQ(after, before);
 }
 
 TEST(RunEntry, WrittenQuotedAndDeleted) {
