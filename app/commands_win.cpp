@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "res/resource.h"
 #include "app/dialogs_win.h"
+#include "app/tray_win.h"
 #include "status/socket_win.h"
 
 namespace {
@@ -122,12 +123,26 @@ void ShowClientMenu(HWND window, LPARAM clickPoint) {
     TrackPopup(window, at, ID_OPTIONS, false);
 }
 
-void ShowTrayMenu(HWND window) {
+void ShowClientMenuFromKeyboard(HWND window) {
+    POINT at{TheApp.Canvas.Margin, TheApp.Canvas.Margin};
+    TheApp.MenuServer.clear();
+    ClientToScreen(window, &at);
+    TrackPopup(window, at, ID_OPTIONS, false);
+}
+
+void ShowTrayMenu(HWND window, const POINT* anchor) {
     POINT at{0, 0};
-    GetCursorPos(&at);
+    if (anchor) at = *anchor;
+    else GetCursorPos(&at);
     // Without the foreground the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(window);
     TrackPopup(window, at, ID_SHOW, true);
+    // Closed with Esc (no command chosen, no other window clicked): the keyboard goes back to the tray.
+    MSG chosen;
+    if (TrayIconVersion == NOTIFYICON_VERSION_4 && GetForegroundWindow() == window &&
+        !PeekMessageA(&chosen, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) {
+        FocusTray(window);
+    }
 }
 
 bool RunMenuCommand(HWND window, WPARAM wParam) {

@@ -3,9 +3,13 @@
 
 #include <windows.h>
 
-// WM_RBUTTONUP in the client area: the menu without Show, Options its default.
+// WM_RBUTTONUP in the client area: the menu without Show, Options its default, and on a server's
+// line the item to watch that server.
 void ShowClientMenu(HWND window, LPARAM clickPoint);
-// The tray icon's right click: the whole menu at the cursor, Show its default.
-void ShowTrayMenu(HWND window);
+// F10 or the context-menu key in the window: the same menu at the report's corner.
+void ShowClientMenuFromKeyboard(HWND window);
+// The tray icon's menu: the whole menu at the anchor the shell gave (or the cursor without one),
+// Show its default.
+void ShowTrayMenu(HWND window, const POINT* anchor);
 // WM_COMMAND: carries out a menu command; false when wParam is none of them.
 bool RunMenuCommand(HWND window, WPARAM wParam);

@@ -7,14 +7,31 @@ namespace {
 // What the tray shows now, so that a re-created taskbar gets the same icon and tip back.
 HICON shownIcon;
 char shownTip[64];
-}  // namespace
 
-void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip) {
+// The record's fixed part, as the shell identifies the icon.
+void FillIdentity(NOTIFYICONDATAA& record, HWND window, DWORD size) {
     ZeroMemory(&record, sizeof record);
-    record.cbSize = TRAY_RECORD_SIZE;
+    record.cbSize = size;
     record.hWnd = window;
     record.uID = TRAY_ICON_ID;
+}
+
+// Version 4 wants the whole current record; a shell older than that refuses it.
+UINT AskForVersion4(HWND window) {
+    NOTIFYICONDATAA record;
+    FillIdentity(record, window, sizeof record);
+    record.uVersion = NOTIFYICON_VERSION_4;
+    return Shell_NotifyIconA(NIM_SETVERSION, &record) ? NOTIFYICON_VERSION_4 : 0;
+}
+}  // namespace
+
+UINT TrayIconVersion;
+
+void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip) {
+    FillIdentity(record, window, TRAY_RECORD_SIZE);
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    // Under version 4 the shell shows the standard tooltip only when asked to.
+    if (TrayIconVersion == NOTIFYICON_VERSION_4) record.uFlags |= NIF_SHOWTIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     if (operation == NIM_ADD || operation == NIM_MODIFY) record.hIcon = icon;
     lstrcpynA(record.szTip, tip ? tip : "", 64);
@@ -27,14 +44,13 @@ BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip) {
         shownIcon = record.hIcon;
         lstrcpynA(shownTip, record.szTip, sizeof shownTip);
     }
-    return Shell_NotifyIconA(operation, &record);
+    const BOOL done = Shell_NotifyIconA(operation, &record);
+    if (operation == NIM_ADD && done) TrayIconVersion = AskForVersion4(window);
+    return done;
 }
 
 void FillBalloonRecord(NOTIFYICONDATAA& record, HWND window, const char* title, const char* text, bool sound) {
-    ZeroMemory(&record, sizeof record);
-    record.cbSize = BALLOON_RECORD_SIZE;
-    record.hWnd = window;
-    record.uID = TRAY_ICON_ID;
+    FillIdentity(record, window, BALLOON_RECORD_SIZE);
     record.uFlags = NIF_INFO;
     lstrcpynA(record.szInfo, text, sizeof record.szInfo);
     lstrcpynA(record.szInfoTitle, title, sizeof record.szInfoTitle);
@@ -62,4 +78,10 @@ BOOL RestoreTrayIcon(HWND window) {
     char tip[sizeof shownTip];
     lstrcpynA(tip, shownTip, sizeof tip);
     return SetTrayIcon(window, NIM_ADD, shownIcon, tip);
+}
+
+void FocusTray(HWND window) {
+    NOTIFYICONDATAA record;
+    FillIdentity(record, window, TRAY_RECORD_SIZE);
+    Shell_NotifyIconA(NIM_SETFOCUS, &record);
 }

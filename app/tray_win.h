@@ -10,6 +10,11 @@ constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 // The second layout, the first with a balloon's title and text.
 constexpr DWORD BALLOON_RECORD_SIZE = NOTIFYICONDATAA_V2_SIZE;
 
+// The tray's message version: NOTIFYICON_VERSION_4 once the shell took it at NIM_ADD, so that the
+// icon can be used from the keyboard (NIN_SELECT, NIN_KEYSELECT, WM_CONTEXTMENU with the anchor in
+// wParam); 0 where the shell refused it and only the mouse messages come.
+extern UINT TrayIconVersion;
+
 // Fills the record that SetTrayIcon hands to the shell.
 void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip);
 BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip);
@@ -22,3 +27,5 @@ BOOL ShowTrayBalloon(HWND window, const char* title, const char* text, bool soun
 bool UserIsBusy();
 // Adds the icon again as last shown, after the taskbar has been re-created.
 BOOL RestoreTrayIcon(HWND window);
+// Hands the keyboard focus back to the tray, after a menu the user closed with Esc.
+void FocusTray(HWND window);

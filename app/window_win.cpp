@@ -5,12 +5,15 @@
 #include "app/tray_win.h"
 #include "res/resource.h"
 #include "status/socket_win.h"
+#include "view/layout.h"
 
 const char* const MAIN_CLASS_NAME = "TallowinDisplayClass";
 
 namespace {
+// The frame the system draws small icons at, for the tray too, so that nothing is scaled.
 HICON LoadSmallIcon(HINSTANCE instance, int id) {
-    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
 }
 
 HICON IconFor(TrayIcon icon) {
@@ -91,8 +94,20 @@ void FormatLocalClock(char* hhmm, int minutesFromNow) {
 }
 
 namespace {
+// The stored default size is for 96 dpi; on another resolution the window starts scaled to it.
+void ScaleDefaultSize(HWND window) {
+    Settings defaults;
+    SetDefaultSettings(defaults);
+    const Settings& s = TheApp.UserSettings;
+    const int dpi = TheApp.Canvas.Dpi;
+    if (dpi == BASE_DPI || s.Width != defaults.Width || s.Height != defaults.Height) return;
+    SetWindowPos(window, nullptr, 0, 0, ScaleForDpi(s.Width, dpi), ScaleForDpi(s.Height, dpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT OnCreate(HWND window) {
     CreateReportCanvas(TheApp.Canvas, window);
+    ScaleDefaultSize(window);
     RenderReport(TheApp.Canvas, "Waiting for server data...");
     TheApp.IconUp = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_UP);
     TheApp.IconDown = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_DOWN);
@@ -141,15 +156,57 @@ LRESULT OnWindowPosChanged(HWND window, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, WM_WINDOWPOSCHANGED, wParam, lParam);
 }
 
+void ShowMainWindow(HWND window) {
+    ShowWindow(window, TheApp.UserSettings.Maximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
+// Version 4 names the event in the low word and the icon in the high word, with the anchor point in
+// wParam, and follows each mouse click with its own event: only those are acted on. The window's
+// own Show command still posts the first version's left click (no icon in the high word).
 LRESULT OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
-    // A click on the balloon shows the window as a click on the icon does.
-    if (lParam == WM_LBUTTONUP || lParam == NIN_BALLOONUSERCLICK) {
-        ShowWindow(window, TheApp.UserSettings.Maximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
-        SetForegroundWindow(window);
+    if (TrayIconVersion == NOTIFYICON_VERSION_4 && HIWORD(lParam) == TRAY_ICON_ID) {
+        const POINT anchor{static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))};
+        switch (LOWORD(lParam)) {
+        case NIN_SELECT:
+        case NIN_KEYSELECT:
+        case NIN_BALLOONUSERCLICK: ShowMainWindow(window); break;
+        case WM_CONTEXTMENU: ShowTrayMenu(window, &anchor); break;
+        }
+    } else if (lParam == WM_LBUTTONUP || lParam == NIN_BALLOONUSERCLICK) {
+        // A click on the balloon shows the window as a click on the icon does.
+        ShowMainWindow(window);
     } else if (lParam == WM_RBUTTONUP) {
-        ShowTrayMenu(window);
+        ShowTrayMenu(window, nullptr);
     }
     return DefWindowProcA(window, WM_TRAYNOTIFY, wParam, lParam);
+}
+
+// Shift+F10 and the context-menu key come as WM_CONTEXTMENU without a point; a right click has
+// already opened the menu at WM_RBUTTONUP.
+LRESULT OnContextMenu(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (lParam != -1) return DefWindowProcA(window, WM_CONTEXTMENU, wParam, lParam);
+    ShowClientMenuFromKeyboard(window);
+    return 0;
+}
+
+// F10 opens the client menu rather than the window's system menu, on its release too.
+LRESULT OnSysKey(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (wParam != VK_F10) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_SYSKEYDOWN) ShowClientMenuFromKeyboard(window);
+    return 0;
+}
+
+// Moved to a monitor of another resolution: the suggested rectangle, and the report laid out again.
+LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetReportDpi(TheApp.Canvas, HIWORD(wParam));
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const char* text = TheApp.Client.ReportText;
+    ShowReport(text && text[0] ? text : "Waiting for server data...", !TheApp.ReportRows.empty());
+    InvalidateRect(window, nullptr, FALSE);
+    return 0;
 }
 
 LRESULT OnRightButtonUp(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -195,6 +252,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_TIMER: return OnTimer(window, wParam);
     case WM_RBUTTONUP: return OnRightButtonUp(window, wParam, lParam);
+    case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP: return OnSysKey(window, message, wParam, lParam);
+    case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);
     case WM_ENDSESSION: return OnEndSession(wParam);
     case WM_TRAYNOTIFY: return OnTrayNotify(window, wParam, lParam);
     case WM_SOCKETNOTIFY:
@@ -210,8 +271,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 ATOM RegisterMainClass(App& app) {
-    app.LargeClassIcon = static_cast<HICON>(
-        LoadImageA(app.Instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    app.LargeClassIcon = static_cast<HICON>(LoadImageA(app.Instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                                       LR_DEFAULTCOLOR));
     app.SmallClassIcon = LoadSmallIcon(app.Instance, IDI_APP);
     WNDCLASSEXA windowClass;
     ZeroMemory(&windowClass, sizeof windowClass);

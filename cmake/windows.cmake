@@ -35,10 +35,18 @@ target_link_libraries(Tallowin PRIVATE tallowin_win)
 target_link_options(Tallowin PRIVATE ${STATIC_LINK} -s)
 set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/app.ico ${CMAKE_SOURCE_DIR}/res/neutral.ico
-  ${CMAKE_SOURCE_DIR}/res/primary_up.ico ${CMAKE_SOURCE_DIR}/res/primary_down.ico)
+  ${CMAKE_SOURCE_DIR}/res/primary_up.ico ${CMAKE_SOURCE_DIR}/res/primary_down.ico
+  ${CMAKE_SOURCE_DIR}/res/tallowin.manifest)
 
 if(HAVE_TOOL_HEADERS)
   include(cmake/tools.cmake)
+endif()
+
+# The program declares itself aware of each monitor's resolution, in the manifest it carries.
+find_program(WRESTOOL wrestool)
+if(WRESTOOL)
+  add_test(NAME manifest_dpi COMMAND sh -c "${WRESTOOL} -x --raw -t 24 \"$1\" | tr -d '\\n' | grep -q '<dpiAware[^>]*>true/pm</dpiAware>.*<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>'" sh $<TARGET_FILE:Tallowin>)
+  set_tests_properties(manifest_dpi PROPERTIES LABELS win)
 endif()
 
 set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources, for the Windows tests")

@@ -17,7 +17,12 @@ ReportLine NextReportLine(const char*& cursor) {
 
 TextExtent UnpackExtent(uint32_t packed) { return TextExtent{packed & 0xFFFFu, packed >> 16}; }
 
-ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* context) {
+int ScaleForDpi(int pixels, int dpi) {
+    const int64_t scaled = static_cast<int64_t>(pixels) * dpi;
+    return static_cast<int>((scaled + (scaled < 0 ? -BASE_DPI / 2 : BASE_DPI / 2)) / BASE_DPI);
+}
+
+ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* context, int dpi) {
     int height = 0;
     int columnWidth = 0;
     TextExtent last{0, 0};
@@ -34,5 +39,5 @@ ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* c
                         static_cast<int>(last.Height),
                         3 * base,
                         height,
-                        {-(columnWidth + 80), -(columnWidth + 150)}};
+                        {-(columnWidth + ScaleForDpi(80, dpi)), -(columnWidth + ScaleForDpi(150, dpi))}};
 }

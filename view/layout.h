@@ -27,10 +27,15 @@ struct ReportLayout {
     int LineHeight;    // L: the last line's height, where the rules are set off
     int Width;         // 3 x W, or 3 x the last line's first column when W is 0
     int Height;        // all lines' heights together
-    int TabStops[2];   // right-aligned stops at W + 80 and W + 150
+    int TabStops[2];   // right-aligned stops at W + 80 and W + 150 (at 96 dpi)
 };
 
 using MeasureFirstColumn = TextExtent (*)(void* context, const char* text, int count);
 
-// The measuring pass: every line's first column, the last line's width left out of W.
-ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* context);
+constexpr int BASE_DPI = 96;
+// A length in pixels at 96 dots per inch, at another resolution, rounded to the nearest pixel.
+int ScaleForDpi(int pixels, int dpi);
+
+// The measuring pass: every line's first column, the last line's width left out of W. The tab
+// stops' distances from W are for 96 dpi and scale with dpi.
+ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* context, int dpi = BASE_DPI);

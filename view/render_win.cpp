@@ -25,36 +25,83 @@ void ReleaseReportBitmap(ReportCanvas& canvas) {
 
 // A small pointer in the margin left of a line, as wide as the margin allows.
 void DrawRowMark(const ReportCanvas& canvas, int row) {
-    const int middle = REPORT_TOP + row * canvas.LineHeight + canvas.LineHeight / 2;
-    for (int x = 0; x < REPORT_LEFT - 1; ++x) {
-        const int half = REPORT_LEFT - 2 - x;
+    const int middle = canvas.Margin + row * canvas.LineHeight + canvas.LineHeight / 2;
+    for (int x = 0; x < canvas.Margin - 1; ++x) {
+        const int half = canvas.Margin - 2 - x;
         RECT column = {x, middle - half, x + 1, middle + half + 1};
         FillRect(canvas.WindowDC, &column, canvas.MarkBrush);
     }
 }
 
-void DrawRule(HDC dc, int y, int length) {
-    MoveToEx(dc, 0, y, nullptr);
-    LineTo(dc, length + 1, y);
+// A rule over the pixels x = 0 to length: one pixel high with the pen, thicker as a filled band.
+void DrawRule(const ReportCanvas& canvas, int y, int length) {
+    const int thickness = ScaleForDpi(1, canvas.Dpi);
+    if (thickness <= 1) {
+        MoveToEx(canvas.MemoryDC, 0, y, nullptr);
+        LineTo(canvas.MemoryDC, length + 1, y);
+        return;
+    }
+    RECT band = {0, y, length + 1, y + thickness};
+    FillRect(canvas.MemoryDC, &band, canvas.RuleBrush);
+}
+
+int SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : BASE_DPI;
 }
 }  // namespace
+
+int WindowDpi(HWND window) {
+    // Windows 10 (1607) and later know each monitor's resolution; older systems have one.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const DpiForWindow query = reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    const int dpi = query && window ? static_cast<int>(query(window)) : 0;
+    return dpi > 0 ? dpi : SystemDpi();
+}
 
 void CreateReportCanvas(ReportCanvas& canvas, HWND window) {
     canvas.WindowDC = GetDC(window);
     canvas.MemoryDC = CreateCompatibleDC(canvas.WindowDC);
     canvas.ReportPen = CreatePen(PS_SOLID, 0, REPORT_RULE_COLOUR);
     canvas.PrevPen = SelectObject(canvas.MemoryDC, canvas.ReportPen);
-    canvas.ReportFont = GetStockObject(SYSTEM_FONT);
-    canvas.PrevFont = SelectObject(canvas.MemoryDC, canvas.ReportFont);
     canvas.MarkBrush = CreateSolidBrush(REPORT_TEXT_COLOUR);
+    canvas.RuleBrush = CreateSolidBrush(REPORT_RULE_COLOUR);
+    SetReportDpi(canvas, WindowDpi(window));
+}
+
+// The stock system font is made for the system's resolution; a window on a monitor of another
+// resolution gets the same font scaled to it.
+void SetReportDpi(ReportCanvas& canvas, int dpi) {
+    canvas.Dpi = dpi;
+    canvas.Margin = ScaleForDpi(REPORT_MARGIN, dpi);
+    HGDIOBJ font = GetStockObject(SYSTEM_FONT);
+    HFONT scaled = nullptr;
+    const int system = SystemDpi();
+    LOGFONTA shape;
+    if (dpi != system && GetObjectA(font, sizeof shape, &shape) == sizeof shape) {
+        shape.lfHeight = MulDiv(shape.lfHeight, dpi, system);
+        shape.lfWidth = MulDiv(shape.lfWidth, dpi, system);
+        scaled = CreateFontIndirectA(&shape);
+        if (scaled) font = scaled;
+    }
+    HGDIOBJ previous = SelectObject(canvas.MemoryDC, font);
+    if (!canvas.PrevFont) canvas.PrevFont = previous;
+    if (canvas.ScaledFont) DeleteObject(canvas.ScaledFont);
+    canvas.ScaledFont = scaled;
+    canvas.ReportFont = font;
 }
 
 void ReleaseReportCanvas(ReportCanvas& canvas, HWND window) {
     ReleaseReportBitmap(canvas);
     if (canvas.PrevFont) SelectObject(canvas.MemoryDC, canvas.PrevFont);
+    if (canvas.ScaledFont) DeleteObject(canvas.ScaledFont);
     if (canvas.PrevPen) SelectObject(canvas.MemoryDC, canvas.PrevPen);
     if (canvas.ReportPen) DeleteObject(canvas.ReportPen);
     if (canvas.MarkBrush) DeleteObject(canvas.MarkBrush);
+    if (canvas.RuleBrush) DeleteObject(canvas.RuleBrush);
     if (canvas.MemoryDC) DeleteDC(canvas.MemoryDC);
     if (canvas.WindowDC) ReleaseDC(window, canvas.WindowDC);
     canvas = ReportCanvas{};
@@ -63,7 +110,7 @@ void ReleaseReportCanvas(ReportCanvas& canvas, HWND window) {
 void RenderReport(ReportCanvas& canvas, const char* text) {
     ReleaseReportBitmap(canvas);
     HDC dc = canvas.MemoryDC;
-    const ReportLayout layout = MeasureReport(text, MeasureFirstColumnWith, dc);
+    const ReportLayout layout = MeasureReport(text, MeasureFirstColumnWith, dc, canvas.Dpi);
     canvas.ReportWidth = layout.Width;
     canvas.ReportHeight = layout.Height;
     canvas.LineHeight = layout.LineHeight;
@@ -88,15 +135,15 @@ void RenderReport(ReportCanvas& canvas, const char* text) {
         if (line.Last) break;
     }
     if (lines > 1) {
-        DrawRule(dc, layout.LineHeight, drawnWidth);
-        DrawRule(dc, y - layout.LineHeight, drawnWidth);
+        DrawRule(canvas, layout.LineHeight, drawnWidth);
+        DrawRule(canvas, y - layout.LineHeight, drawnWidth);
     }
 }
 
 void CopyReport(const ReportCanvas& canvas) {
-    BitBlt(canvas.WindowDC, REPORT_LEFT, REPORT_TOP, canvas.ReportWidth, canvas.ReportHeight, canvas.MemoryDC, 0, 0,
-           SRCCOPY);
-    RECT margin = {0, REPORT_TOP, REPORT_LEFT, REPORT_TOP + canvas.ReportHeight};
+    BitBlt(canvas.WindowDC, canvas.Margin, canvas.Margin, canvas.ReportWidth, canvas.ReportHeight, canvas.MemoryDC,
+           0, 0, SRCCOPY);
+    RECT margin = {0, canvas.Margin, canvas.Margin, canvas.Margin + canvas.ReportHeight};
     FillRect(canvas.WindowDC, &margin, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     if (canvas.LineHeight <= 0) return;
     for (size_t row = 0; row < canvas.RowMarks.size(); ++row)
@@ -104,8 +151,8 @@ void CopyReport(const ReportCanvas& canvas) {
 }
 
 int ReportRowAt(const ReportCanvas& canvas, int clientY) {
-    if (canvas.LineHeight <= 0 || clientY < REPORT_TOP || clientY >= REPORT_TOP + canvas.ReportHeight) return -1;
-    return (clientY - REPORT_TOP) / canvas.LineHeight;
+    if (canvas.LineHeight <= 0 || clientY < canvas.Margin || clientY >= canvas.Margin + canvas.ReportHeight) return -1;
+    return (clientY - canvas.Margin) / canvas.LineHeight;
 }
 
 void PaintReport(const ReportCanvas& canvas, HWND window) {

@@ -72,16 +72,16 @@ try:
     back = s.wait("icon back", lambda: tray_mark(Picture(s.screenshot("re-added"))), timeout=5)
     s.check("the icon comes back after the taskbar is re-created", back is not None)
 
-    # Moving the window is recorded; closing saves the eleven values once and removes the icon.
+    # Moving the window is recorded; closing saves the values once and removes the icon.
     s.probe("move", 200, 100, 380, 460)
     time.sleep(0.3)
     code = s.close_tallowin(p)
     s.check("closing the window ends the program with 0", code == 0, code)
     s.check("the tray icon is removed", tray_mark(Picture(s.screenshot("closed"))) is None)
     values = s.reg_values() or {}
-    s.check("eleven values saved", sorted(values) == sorted(["X", "Y", "Width", "Height", "Maximized", "PrimaryServer",
-                                                              "EverquestExe", "SortOrder", "RunOnStartup", "MinPlayers",
-                                                              "NotifyChanges"]),
+    s.check("all values saved", sorted(values) == sorted(["X", "Y", "Width", "Height", "Maximized", "PrimaryServer",
+                                                           "EverquestExe", "SortOrder", "RunOnStartup", "MinPlayers",
+                                                           "NotifyChanges", "AlertSound", "WatchedServers"]),
             values)
     s.check("the last placement is saved",
             [values.get(k, ("", ""))[1] for k in ("X", "Y", "Width", "Height", "Maximized")] ==
