@@ -63,6 +63,7 @@ bool ReorderReportLines(const char* reportText, const std::vector<ServerEntry>& 
         if (lineEnd == std::string::npos) return false;
         at = lineEnd + 1;
     }
+    if (out.find('\n', at) != std::string::npos) return false;  // the total is one line
     lineStart[n] = at;
     out.resize(lineStart[0]);
     for (size_t i : order) out.append(reportText + lineStart[i], lineStart[i + 1] - lineStart[i]);
