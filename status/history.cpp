@@ -128,10 +128,7 @@ void MoveNewestTo(ServerHistory& server, uint32_t minute) {
         if (minute - server.Newest >= HISTORY_MINUTES) {
             server.Oldest = minute;
         } else {
-            for (uint32_t m = server.Newest + 1; m < minute; ++m) {
-                server.Counts[Slot(m)] = NONE_FIELD;
-                server.Rises[Slot(m)] = 0;
-            }
+            for (uint32_t m = server.Newest + 1; m < minute; ++m) server.Counts[Slot(m)] = NONE_FIELD;
             if (minute - server.Oldest >= HISTORY_MINUTES) server.Oldest = minute - (HISTORY_MINUTES - 1);
         }
         server.NewestPeak = HISTORY_NONE;
@@ -166,7 +163,8 @@ const ServerHistory* FindServerHistory(const History& history, const std::string
 }
 
 MinuteSample SampleAt(const ServerHistory& server, uint32_t minute) {
-    if (minute < server.Oldest || minute > server.Newest || server.Counts.empty()) return {HISTORY_NONE, HISTORY_NONE};
+    if (minute < server.Oldest || minute > server.Newest || server.Counts.empty())
+        return {HISTORY_NONE, HISTORY_NONE};
     return DecodeSample(server.Counts[Slot(minute)], server.Rises[Slot(minute)]);
 }
 
@@ -181,13 +179,15 @@ void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes
     const uint64_t seenFrom = std::max<uint64_t>(start, server.Oldest);
     const uint64_t seenTo = std::min<uint64_t>(start + minutes, uint64_t{server.Newest} + 1);
     if (seenFrom >= seenTo || server.Counts.empty()) return;
+    // Bucket b covers the minutes from Edge(b) up to Edge(b + 1).
+    auto Edge = [&](int b) {
+        return start + uint64_t{minutes} * static_cast<uint64_t>(b) / static_cast<uint64_t>(count);
+    };
     const uint16_t* counts = server.Counts.data();
     const uint8_t* rises = server.Rises.data();
     for (int bucket = 0; bucket < count; ++bucket) {
-        const uint64_t from = std::max(seenFrom, start + uint64_t{minutes} * static_cast<uint64_t>(bucket) /
-                                                             static_cast<uint64_t>(count));
-        const uint64_t to = std::min(seenTo, start + uint64_t{minutes} * static_cast<uint64_t>(bucket + 1) /
-                                                         static_cast<uint64_t>(count));
+        const uint64_t from = std::max(seenFrom, Edge(bucket));
+        const uint64_t to = std::min(seenTo, Edge(bucket + 1));
         int32_t highest = HISTORY_NONE;
         size_t slot = from < to ? Slot(static_cast<uint32_t>(from)) : 0;
         for (uint64_t m = from; m < to; ++m) {
@@ -279,7 +279,10 @@ struct FileCursor {
         return true;
     }
     uint32_t U8() { return Take(1) ? data[at - 1] : 0; }
-    uint32_t U16() { return Take(2) ? static_cast<uint32_t>(data[at - 2]) | static_cast<uint32_t>(data[at - 1]) << 8 : 0; }
+    uint32_t U16() {
+        const uint32_t low = U8();
+        return low | U8() << 8;
+    }
     uint32_t U32() {
         const uint32_t low = U16();
         return low | U16() << 16;
@@ -331,8 +334,9 @@ void SaveHistory(const History& history, std::vector<unsigned char>& out) {
         file.U32(server.Newest);
         file.U16(SpanOf(server));
         for (uint32_t m = server.Oldest; m != server.Newest + 1; ++m) {
-            file.U16(server.Counts[Slot(m)]);
-            file.U8(server.Rises[Slot(m)]);
+            const uint16_t field = server.Counts[Slot(m)];
+            file.U16(field);
+            file.U8(field == NONE_FIELD ? 0 : server.Rises[Slot(m)]);  // a minute not seen keeps an old code
         }
     }
     file.U32(Crc32(out.data() + start, bytes - CHECKSUM_BYTES));
