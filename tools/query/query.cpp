@@ -162,7 +162,8 @@ std::string HistoryCsv(const History& history, const ServerHistory* only) {
     for (const ServerHistory* server : Shown(history, only)) {
         const std::string name = CsvField(Latin1ToUtf8(server->Name));
         ForEachSeenMinute(*server, [&](uint32_t minute, const MinuteSample& sample) {
-            csv += MinuteText(minute) + ',' + name + ',' + CountField(sample.Players) + ',' + CountField(sample.Peak) + '\n';
+            csv += MinuteText(minute) + ',' + name + ',' + CountField(sample.Players) + ',' +
+                   CountField(sample.Peak) + '\n';
         });
     }
     return csv;
@@ -182,7 +183,8 @@ std::string HistorySummary(const History& history, const ServerHistory* only) {
         });
         summary += server->Name + ": " + std::to_string(samples) + " samples, " + MinuteText(firstMinute) + " to " +
                    MinuteText(NewestMinute(*server));
-        summary += peak < 0 ? ", always DOWN\n" : ", peak " + std::to_string(peak) + " at " + MinuteText(peakMinute) + "\n";
+        if (peak < 0) summary += ", always DOWN\n";
+        else summary += ", peak " + std::to_string(peak) + " at " + MinuteText(peakMinute) + "\n";
     }
     return summary.empty() ? "no samples\n" : summary;
 }

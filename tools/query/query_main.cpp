@@ -155,7 +155,8 @@ int main(int argc, char** argv) {
     app.add_option("--port", options.port, "status port")->check(CLI::Range(1, 65535));
     app.add_option("--primary", options.primary, "primary server, for primary_players");
     app.add_flag("--json", options.json, "print JSON instead of the report text");
-    app.add_option("--timeout", options.timeoutMs, "milliseconds to wait for each answer")->check(CLI::Range(1, 600000));
+    app.add_option("--timeout", options.timeoutMs, "milliseconds to wait for each answer")
+        ->check(CLI::Range(1, 600000));
     app.add_option("--retries", options.retries, "requests sent again after a timeout")->check(CLI::Range(0, 100));
     app.add_option("--sort", sortName, "server order: none (the service's), name or players")
         ->check(CLI::IsMember({"none", "name", "players"}));
