@@ -16,10 +16,10 @@ add_executable(core_tests
   tests/unit/settings_test.cpp
   tests/unit/poll_test.cpp
   tests/unit/layout_test.cpp
-  tests/unit/commands_test.cpp
-  tests/unit/notify_test.cpp
   tests/unit/history_test.cpp
   tests/unit/order_test.cpp
+  tests/unit/commands_test.cpp
+  tests/unit/notify_test.cpp
   tests/unit/answers.cpp)
 target_link_libraries(core_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME core_tests COMMAND core_tests)
@@ -31,12 +31,12 @@ add_test(NAME decode_alloc_test COMMAND decode_alloc_test)
 
 find_package(benchmark QUIET)
 if(benchmark_FOUND)
-  add_executable(decode_bench tests/bench/decode_bench.cpp tests/unit/answers.cpp)
-  target_link_libraries(decode_bench PRIVATE tallowin_core benchmark::benchmark)
-  target_compile_options(decode_bench PRIVATE -O2)
   add_executable(history_bench tests/bench/history_bench.cpp)
   target_link_libraries(history_bench PRIVATE tallowin_core benchmark::benchmark)
   target_compile_options(history_bench PRIVATE -O2)
+  add_executable(decode_bench tests/bench/decode_bench.cpp tests/unit/answers.cpp)
+  target_link_libraries(decode_bench PRIVATE tallowin_core benchmark::benchmark)
+  target_compile_options(decode_bench PRIVATE -O2)
 endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")
