@@ -1,4 +1,4 @@
-// Fuzzes LoadHistory with any bytes: a history that loads reads back, and saves and loads unchanged.
+// Fuzzes LoadHistory with any bytes: a history that loads saves and loads again unchanged.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -7,17 +7,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t now = 29000000;  // the seed's minutes lie just before it
-    History history;
+    History history, reloaded;
     if (!LoadHistory(history, data, size, now)) {
         if (!history.Servers.empty()) __builtin_trap();
         return 0;
     }
-    int32_t buckets[40];
-    for (const ServerHistory& server : history.Servers)
-        BucketSamples(server, NewestMinute(server) - 1439, 1440, true, buckets, 40);
     std::vector<unsigned char> saved, again;
     SaveHistory(history, saved);
-    History reloaded;
     if (!LoadHistory(reloaded, saved.data(), saved.size(), now)) __builtin_trap();
     SaveHistory(reloaded, again);
     if (saved != again) __builtin_trap();
