@@ -7,9 +7,10 @@
 // - The rise code says how far the minute's highest rose above the last count: codes 0 to 127 are
 //   the rise itself; codes 128 to 254 are a geometric scale from 128 to 65533, each step about 5%
 //   above the one before, and a rise between two steps is kept as the lower one, so a peak read back
-//   is at most 5.4% below the one seen and never above it. Code 255 means the minute ended DOWN and the
+//   is at most 4.9% below the one seen and never above it. Code 255 means the minute ended DOWN and the
 //   16-bit field holds its highest count. The newest minute keeps its exact highest beside the ring,
 //   so reports within one minute lose nothing to the scale until the minute is done.
+// - In memory a minute not seen may keep an older minute's rise code; the file has 0 there.
 //
 // Hostile input (a damaged or foreign file, and report entries of any shape) gets these decisions:
 // - LoadHistory rejects rather than guesses: bad magic, another version, a bad checksum, a server
@@ -179,15 +180,15 @@ void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes
     const uint64_t seenFrom = std::max<uint64_t>(start, server.Oldest);
     const uint64_t seenTo = std::min<uint64_t>(start + minutes, uint64_t{server.Newest} + 1);
     if (seenFrom >= seenTo || server.Counts.empty()) return;
-    // Bucket b covers the minutes from Edge(b) up to Edge(b + 1).
-    auto Edge = [&](int b) {
+    // Bucket b covers the minutes from edge(b) up to edge(b + 1).
+    auto edge = [&](int b) {
         return start + uint64_t{minutes} * static_cast<uint64_t>(b) / static_cast<uint64_t>(count);
     };
     const uint16_t* counts = server.Counts.data();
     const uint8_t* rises = server.Rises.data();
     for (int bucket = 0; bucket < count; ++bucket) {
-        const uint64_t from = std::max(seenFrom, Edge(bucket));
-        const uint64_t to = std::min(seenTo, Edge(bucket + 1));
+        const uint64_t from = std::max(seenFrom, edge(bucket));
+        const uint64_t to = std::min(seenTo, edge(bucket + 1));
         int32_t highest = HISTORY_NONE;
         size_t slot = from < to ? Slot(static_cast<uint32_t>(from)) : 0;
         for (uint64_t m = from; m < to; ++m) {
@@ -308,7 +309,7 @@ bool ReadServer(FileCursor& file, ServerHistory& server) {
         const uint32_t field = file.U16();
         const uint32_t code = file.U8();
         const bool plain = field == NONE_FIELD || field == DOWN_FIELD;
-        if (plain ? code != 0 : code != ENDED_DOWN && field + RiseOf(static_cast<uint8_t>(code)) > COUNT_MAX)
+        if (plain ? code != 0 : (code != ENDED_DOWN && field + RiseOf(static_cast<uint8_t>(code)) > COUNT_MAX))
             return false;
         server.Counts[Slot(m)] = static_cast<uint16_t>(field);
         server.Rises[Slot(m)] = static_cast<uint8_t>(code);

@@ -40,7 +40,7 @@ nlohmann::json ServersJson(const std::vector<ServerEntry>& list) {
 
 // Days from 1970-01-01 to a date of the Gregorian calendar.
 int64_t DaysFromCivil(int64_t year, int month, int day) {
-    year -= month <= 2;
+    if (month <= 2) --year;  // the year counted from March, so that February's length comes last
     const int64_t era = (year >= 0 ? year : year - 399) / 400;
     const int64_t yearOfEra = year - era * 400;
     const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
@@ -49,10 +49,9 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
 
 // The servers to show: one, or all.
 std::vector<const ServerHistory*> Shown(const History& history, const ServerHistory* only) {
+    if (only != nullptr) return {only};
     std::vector<const ServerHistory*> shown;
-    if (only != nullptr) shown.push_back(only);
-    else
-        for (const ServerHistory& server : history.Servers) shown.push_back(&server);
+    for (const ServerHistory& server : history.Servers) shown.push_back(&server);
     return shown;
 }
 
@@ -150,9 +149,9 @@ std::string LocalTimeText(int64_t secondsSince1970, bool withOffset) {
         const int64_t localSeconds = DaysFromCivil(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday) * 86400 +
                                      local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
         const int64_t offset = (localSeconds - secondsSince1970) / 60;
-        const int64_t size = offset < 0 ? -offset : offset;
+        const int64_t magnitude = offset < 0 ? -offset : offset;
         std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%c%02d:%02d", offset < 0 ? '-' : '+',
-                      static_cast<int>(size / 60), static_cast<int>(size % 60));
+                      static_cast<int>(magnitude / 60), static_cast<int>(magnitude % 60));
     }
     return text;
 }

@@ -94,17 +94,19 @@ int QueryOnce(const Options& options) {
     return Print(DecodeAnswers(names, status, options.primary), options);
 }
 
-// Polls like Tallowin: the names once (again after the decoder rejected them), the status every
-// interval; one report a line, `count` of them (0: until interrupted).
+// Polls like Tallowin: the names once (again until answered and after the decoder rejected them),
+// the status every interval; one report a line, `count` of them (0: until interrupted).
 int Watch(const Options& options, int intervalSeconds, int count) {
     UdpLink link;
     std::string error;
     if (!UdpConnect(options.host, static_cast<uint16_t>(options.port), link, error)) return Fail(error);
     const std::string noAnswer = "no answer from " + options.host + ":" + std::to_string(options.port);
     Answer names, status;
-    const auto start = std::chrono::steady_clock::now();
+    auto next = std::chrono::steady_clock::now();
     for (int reports = 0; count == 0 || reports < count; ++reports) {
-        std::this_thread::sleep_until(start + std::chrono::seconds(intervalSeconds) * reports);
+        std::this_thread::sleep_until(next);
+        // From this request on, so that a stalled one brings no burst of requests to catch up.
+        next = std::chrono::steady_clock::now() + std::chrono::seconds(intervalSeconds);
         const bool answered = (!names.empty() || Ask(link, REQ_NAMES, options.timeoutMs, options.retries, names)) &&
                               Ask(link, REQ_STATUS, options.timeoutMs, options.retries, status);
         const std::string time = LocalTimeText(std::time(nullptr), true);
