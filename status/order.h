@@ -17,6 +17,8 @@ void ServerDisplayOrder(const std::vector<ServerEntry>& servers, int32_t sortOrd
 // The report text with its server lines in `order`. The decoder's text is a header line, one line per
 // ServerList entry (its name, a tab, ...), in list order, then the total line. When the text does not
 // have exactly that shape (a decoder message, a name holding a line feed or tab, a count that does not
-// match), `out` is the text unchanged and the result is false. `out` keeps its storage between calls.
+// match, a total of more than one line), or `order` is not a rearrangement of the list, or the list has
+// more than 256 entries (the decoder makes at most 127), `out` is the text unchanged and the result is
+// false. `out` keeps its storage between calls.
 bool ReorderReportLines(const char* reportText, const std::vector<ServerEntry>& servers,
                         const std::vector<size_t>& order, std::string& out);
