@@ -16,6 +16,8 @@ add_executable(core_tests
   tests/unit/settings_test.cpp
   tests/unit/poll_test.cpp
   tests/unit/layout_test.cpp
+  tests/unit/history_test.cpp
+  tests/unit/order_test.cpp
   tests/unit/commands_test.cpp
   tests/unit/alerts_test.cpp
   tests/unit/answers.cpp)
@@ -29,6 +31,9 @@ add_test(NAME decode_alloc_test COMMAND decode_alloc_test)
 
 find_package(benchmark QUIET)
 if(benchmark_FOUND)
+  add_executable(history_bench tests/bench/history_bench.cpp)
+  target_link_libraries(history_bench PRIVATE tallowin_core benchmark::benchmark)
+  target_compile_options(history_bench PRIVATE -O2)
   add_executable(decode_bench tests/bench/decode_bench.cpp tests/unit/answers.cpp)
   target_link_libraries(decode_bench PRIVATE tallowin_core benchmark::benchmark)
   target_compile_options(decode_bench PRIVATE -O2)
@@ -38,7 +43,7 @@ endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  foreach(target dispatch decode settings)
+  foreach(target dispatch decode settings history)
     add_executable(fuzz_${target} tests/fuzz/fuzz_${target}.cpp ${CORE_SOURCES})
     target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer,address,undefined -g -O1)

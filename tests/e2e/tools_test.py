@@ -47,6 +47,11 @@ with tempfile.TemporaryDirectory() as tmp:
         requests = [json.loads(l) for l in open(log) if '"request"' in l]
         check("requests are names then status, 4 bytes each",
               [q["code"] for q in requests[:2]] == ["names", "status"] and all(q["length"] == 4 for q in requests))
+        r = query("--sort", "name", "watch", "--count", "2", "--interval", "1", "--json")
+        reports = [json.loads(l) for l in r.stdout.decode().splitlines()]
+        names = [s["name"] for s in reports[-1]["servers"]]
+        check("watch --sort name: two reports a line each, sorted", r.returncode == 0 and len(reports) == 2 and
+              len(names) == 12 and names == sorted(names, key=str.lower))
     finally:
         server.terminate()
         server.wait(10)
@@ -83,9 +88,10 @@ with tempfile.TemporaryDirectory() as tmp:
     check("decode of saved answers", r.returncode == 0 and b"Zek\t94\t9\n" in r.stdout)
     big = os.path.join(tmp, "big.bin")
     open(big, "wb").write(b"\xff\xff\x01\x00" + b"x" * 4093)
-    for what, files in [("oversized file", [big, status]), ("missing file", [names, "/nonexistent"]),
-                        ("swapped files", [status, names])]:
-        r = subprocess.run([*args.wrapper, args.query, "decode", *files], capture_output=True)
+    for what, words in [("oversized file", ["decode", big, status]), ("missing file", ["decode", names, "/nonexistent"]),
+                        ("swapped files", ["decode", status, names]), ("not a history file", ["history", big]),
+                        ("missing history", ["history", "/nonexistent"])]:
+        r = subprocess.run([*args.wrapper, args.query, *words], capture_output=True)
         check(what + " exits 2 with a message", r.returncode == 2 and r.stderr)
     r = subprocess.run([*args.wrapper, args.query, "--bogus"], capture_output=True)
     check("bad usage exits 2", r.returncode == 2)

@@ -1,4 +1,5 @@
-// Counts heap allocations: a decode into a list that already has its room allocates nothing.
+// Counts heap allocations: a decode into a list that already has its room allocates nothing, nor do
+// the report's history, order and text once its servers are known.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,6 +7,8 @@
 #include <new>
 
 #include "status/decode.h"
+#include "status/history.h"
+#include "status/order.h"
 #include "status/protocol.h"
 #include "tests/unit/answers.h"
 
@@ -33,9 +36,16 @@ TEST(DecodeAllocations, NoneOnceTheListHasItsRoom) {
         std::memcpy(names, c.names.data(), c.names.size());
         std::memcpy(status, c.status.data(), c.status.size());
         const std::string primary = "Beta";
+        History history;
+        std::vector<size_t> order;
+        std::string text;
+        uint32_t minute = 1000;
         auto decode = [&] {
             DecodeStatus(results, primary, report, names, static_cast<uint32_t>(c.names.size()), status,
                          static_cast<uint32_t>(c.status.size()));
+            AddReport(history, minute++, results.ServerList);
+            ServerDisplayOrder(results.ServerList, 2, order);
+            EXPECT_TRUE(ReorderReportLines(report, results.ServerList, order, text));
         };
         decode();  // the first decode gives long names their storage
         const long before = allocations;

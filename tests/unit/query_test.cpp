@@ -3,6 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
+#include <ctime>
+
 #include "status/protocol.h"
 #include "tools/query/query.h"
 
@@ -39,4 +42,27 @@ TEST(Query, AnswerChecks) {
     Answer big(RECEIVE_SIZE + 1, 0);
     big[0] = 0xFF; big[1] = 0xFF; big[2] = 0x01;
     EXPECT_FALSE(IsAnswerOf(big, REQ_NAMES));
+}
+
+TEST(Query, HistoryRoundTripAsCsvAndSummaryInLocalTime) {
+    const auto epochIn = [](const char* zone) { setenv("TZ", zone, 1); tzset(); return LocalTimeText(0, true); };
+    EXPECT_EQ(epochIn("EST5"), "1969-12-31T19:00:00-05:00");
+    EXPECT_EQ(epochIn("IST-5:30"), "1970-01-01T05:30:00+05:30");  // the zone of the samples below
+    const uint32_t t = 29000158;  // 2025-02-20T05:28:00 here; the ring wraps after t + 1
+    History h, loaded;
+    AddReport(h, t + 2 - HISTORY_MINUTES, {{"Alpha", 500, -1}, {"Alpha", 1, -1}});  // leaves a rise code in the ring
+    AddReport(h, t, {{"Alpha", 3000, -1}, {"B,\"e\"", -1, 2}});
+    AddReport(h, t, {{"Alpha", 3, -1}, {"B,\"e\"", 9, 2}, {"B,\"e\"", -1, 2}});
+    AddReport(h, t + 1, {{"B,\"e\"", -1, 2}});
+    AddReport(h, t + 3, {{"Alpha", 7, -1}});
+    std::vector<unsigned char> file;
+    SaveHistory(h, file);
+    ASSERT_TRUE(LoadHistory(loaded, file.data(), file.size(), t + 10));
+    EXPECT_EQ(HistoryCsv(loaded, nullptr),
+              "time,server,players,peak\n2025-02-20T05:28:00,Alpha,3,2901\n2025-02-20T05:31:00,Alpha,7,7\n"
+              "2025-02-20T05:28:00,\"B,\"\"e\"\"\",,9\n2025-02-20T05:29:00,\"B,\"\"e\"\"\",,\n");
+    EXPECT_EQ(HistorySummary(loaded, FindServerHistory(loaded, "Alpha")),
+              "Alpha: 2 samples, 2025-02-20T05:28:00 to 2025-02-20T05:31:00, peak 2901 at 2025-02-20T05:28:00\n");
+    ASSERT_TRUE(LoadHistory(loaded, file.data(), file.size(), t + 1 + HISTORY_MINUTES));  // 7 days before now
+    EXPECT_EQ(HistoryCsv(loaded, nullptr), "time,server,players,peak\n2025-02-20T05:31:00,Alpha,7,7\n");
 }

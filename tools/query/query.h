@@ -1,10 +1,12 @@
-// The query tool's core: decoding two answers and writing the report as text or JSON.
+// The query tool's core: decoding two answers, writing the report as text or JSON, and a history file's samples.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "status/decode.h"
+#include "status/history.h"
 
 using Answer = std::vector<unsigned char>;
 
@@ -20,3 +22,17 @@ QueryResult DecodeAnswers(const Answer& names, const Answer& status, const std::
 std::string QueryJson(const QueryResult& result);
 // Whether an answer of this kind can be handed to the decoder: the right code, at most 4096 bytes.
 bool IsAnswerOf(const Answer& answer, const unsigned char* code);
+// Puts the report's server lines and the server list in the order of a stored SortOrder.
+void SortResult(QueryResult& result, int32_t sortOrder);
+// One line of JSON for the watch command: time, servers, total_players and, when asked for,
+// primary_players; for a decoder message, time and error.
+std::string WatchJsonLine(const QueryResult& result, const std::string& time, bool withPrimary);
+std::string WatchErrorJsonLine(const std::string& time, const std::string& error);
+
+// ISO 8601 in local time, like 2026-12-08T21:05:00, with the offset from UTC (+01:00) when asked for.
+std::string LocalTimeText(int64_t secondsSince1970, bool withOffset);
+// The samples of one server (or of all when `only` is null) as CSV: time,server,players,peak, DOWN as
+// an empty field, minutes not seen left out.
+std::string HistoryCsv(const History& history, const ServerHistory* only);
+// One line per server: its samples, the first and last time, and its peak with the time.
+std::string HistorySummary(const History& history, const ServerHistory* only);

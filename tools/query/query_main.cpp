@@ -1,34 +1,50 @@
-// tallowin-query: asks the status service for its answers, or decodes saved ones, and prints the report.
+// tallowin-query: asks the status service for its answers, or decodes saved ones, and prints the report;
+// watches the service; prints a history file's samples.
 #include <CLI/CLI.hpp>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <thread>
 
+#include "settings/settings.h"
 #include "status/protocol.h"
 #include "tools/query/query.h"
 #include "tools/query/udp.h"
 
 namespace {
 enum ExitCode { EXIT_REPORT = 0, EXIT_ERROR_REPORT = 1, EXIT_USAGE = 2, EXIT_TIMEOUT = 3 };
+constexpr size_t HISTORY_FILE_MOST = 8 << 20;  // more than 256 servers' full week takes
+
+struct Options {
+    std::string host = StatusHostName(TALLOWIN_DEFAULT_STATUS_HOST);
+    std::string primary;
+    int port = STATUS_PORT, timeoutMs = 2000, retries = 2;
+    bool json = false;
+    int32_t sort = SORT_NONE;
+};
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tallowin-query: %s\n", message.c_str());
     return EXIT_USAGE;
 }
 
-bool ReadAnswer(const std::string& path, Answer& answer, std::string& error) {
+// Reads a whole file of at most `most` bytes; `mostText` says the limit in the message.
+bool ReadFileBytes(const std::string& path, size_t most, const char* mostText, std::vector<unsigned char>& bytes,
+                   std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot read " + path;
         return false;
     }
-    answer.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (answer.size() > RECEIVE_SIZE) {
-        error = path + " holds " + std::to_string(answer.size()) + " bytes; an answer has at most 4096";
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (bytes.size() > most) {
+        error = path + " holds " + std::to_string(bytes.size()) + " bytes; " + mostText;
         return false;
     }
     return true;
@@ -56,10 +72,73 @@ bool Ask(const UdpLink& link, const unsigned char* code, int timeoutMs, int retr
     return false;
 }
 
-int Print(const QueryResult& result, bool json) {
-    if (json) std::printf("%s\n", QueryJson(result).c_str());
+int Print(QueryResult result, const Options& options) {
+    SortResult(result, options.sort);
+    if (options.json) std::printf("%s\n", QueryJson(result).c_str());
     else std::printf("%s\n", result.Report.c_str());
     return result.ErrorReport ? EXIT_ERROR_REPORT : EXIT_REPORT;
+}
+
+int QueryOnce(const Options& options) {
+    UdpLink link;
+    std::string error;
+    if (!UdpConnect(options.host, static_cast<uint16_t>(options.port), link, error)) return Fail(error);
+    Answer names, status;
+    const bool answered = Ask(link, REQ_NAMES, options.timeoutMs, options.retries, names) &&
+                          Ask(link, REQ_STATUS, options.timeoutMs, options.retries, status);
+    UdpClose(link);
+    if (!answered) {
+        std::fprintf(stderr, "tallowin-query: no answer from %s:%d\n", options.host.c_str(), options.port);
+        return EXIT_TIMEOUT;
+    }
+    return Print(DecodeAnswers(names, status, options.primary), options);
+}
+
+// Polls like Tallowin: the names once (again until answered and after the decoder rejected them),
+// the status every interval; one report a line, `count` of them (0: until interrupted).
+int Watch(const Options& options, int intervalSeconds, int count) {
+    UdpLink link;
+    std::string error;
+    if (!UdpConnect(options.host, static_cast<uint16_t>(options.port), link, error)) return Fail(error);
+    const std::string noAnswer = "no answer from " + options.host + ":" + std::to_string(options.port);
+    Answer names, status;
+    auto next = std::chrono::steady_clock::now();
+    for (int reports = 0; count == 0 || reports < count; ++reports) {
+        std::this_thread::sleep_until(next);
+        // From this request on, so that a stalled one brings no burst of requests to catch up.
+        next = std::chrono::steady_clock::now() + std::chrono::seconds(intervalSeconds);
+        const bool answered = (!names.empty() || Ask(link, REQ_NAMES, options.timeoutMs, options.retries, names)) &&
+                              Ask(link, REQ_STATUS, options.timeoutMs, options.retries, status);
+        const std::string time = LocalTimeText(std::time(nullptr), true);
+        if (!answered) {
+            if (options.json) std::printf("%s\n", WatchErrorJsonLine(time, noAnswer).c_str());
+            else std::printf("== %s %s\n", time.c_str(), noAnswer.c_str());
+        } else {
+            QueryResult result = DecodeAnswers(names, status, options.primary);
+            if (result.NamesRejected) names.clear();
+            SortResult(result, options.sort);
+            if (options.json) std::printf("%s\n", WatchJsonLine(result, time, !options.primary.empty()).c_str());
+            else std::printf("== %s\n%s\n", time.c_str(), result.Report.c_str());
+        }
+        std::fflush(stdout);
+    }
+    UdpClose(link);
+    return EXIT_REPORT;
+}
+
+int ShowHistory(const std::string& path, const std::string* serverName, bool csv) {
+    std::vector<unsigned char> bytes;
+    std::string error;
+    if (!ReadFileBytes(path, HISTORY_FILE_MOST, "a history file has less than 8 MiB", bytes, error)) return Fail(error);
+    History history;
+    const uint32_t nowMinute = static_cast<uint32_t>(std::time(nullptr) / 60);
+    if (!LoadHistory(history, bytes.data(), bytes.size(), nowMinute))
+        return Fail(path + " is not a history file, or it is damaged");
+    const ServerHistory* only = serverName ? FindServerHistory(history, *serverName) : nullptr;
+    if (serverName && only == nullptr) return Fail("no server named " + *serverName + " in " + path);
+    const std::string text = csv ? HistoryCsv(history, only) : HistorySummary(history, only);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return EXIT_REPORT;
 }
 }  // namespace
 
@@ -68,42 +147,51 @@ int main(int argc, char** argv) {
     CLI::App app{"Prints the player counts of EverQuest's servers, as Tallowin shows them"};
     app.fallthrough();
     app.allow_windows_style_options(false);  // a path like /tmp/names.bin is no option
-    std::string host = StatusHostName(TALLOWIN_DEFAULT_STATUS_HOST), primary, namesPath, statusPath;
-    int port = STATUS_PORT, timeoutMs = 2000, retries = 2;
-    bool json = false;
-    app.add_option("--host", host, "status host (default: TALLOWIN_STATUS_HOST or the built-in host)");
-    app.add_option("--port", port, "status port")->check(CLI::Range(1, 65535));
-    app.add_option("--primary", primary, "primary server, for primary_players");
-    app.add_flag("--json", json, "print one JSON object instead of the report text");
-    app.add_option("--timeout", timeoutMs, "milliseconds to wait for each answer")->check(CLI::Range(1, 600000));
-    app.add_option("--retries", retries, "requests sent again after a timeout")->check(CLI::Range(0, 100));
+    Options options;
+    std::string sortName = "none", namesPath, statusPath, historyPath, serverName;
+    int intervalSeconds = 15, count = 0;
+    bool csv = false;
+    const std::map<std::string, int32_t> sortNames = {
+        {"none", SORT_NONE}, {"name", SORT_BY_NAME}, {"players", SORT_BY_PLAYERS}};
+    app.add_option("--host", options.host, "status host (default: TALLOWIN_STATUS_HOST or the built-in host)");
+    app.add_option("--port", options.port, "status port")->check(CLI::Range(1, 65535));
+    app.add_option("--primary", options.primary, "primary server, for primary_players");
+    app.add_flag("--json", options.json, "print JSON instead of the report text");
+    app.add_option("--timeout", options.timeoutMs, "milliseconds to wait for each answer")
+        ->check(CLI::Range(1, 600000));
+    app.add_option("--retries", options.retries, "requests sent again after a timeout")->check(CLI::Range(0, 100));
+    app.add_option("--sort", sortName, "server order: none (the service's), name or players")
+        ->check(CLI::IsMember({"none", "name", "players"}));
     CLI::App* decode = app.add_subcommand("decode", "decode two saved answers, each file one whole datagram");
     decode->add_option("NAMES_FILE", namesPath, "the names answer")->required();
     decode->add_option("STATUS_FILE", statusPath, "the status answer")->required();
+    CLI::App* watch = app.add_subcommand("watch", "poll like Tallowin and print each report, time-stamped");
+    watch->add_option("--interval", intervalSeconds, "seconds between status requests")->check(CLI::Range(1, 86400));
+    watch->add_option("--count", count, "stop after this many reports")->check(CLI::Range(1, 1000000000));
+    CLI::App* historyCommand = app.add_subcommand("history", "print the samples of a Tallowin history file");
+    historyCommand->add_option("FILE", historyPath, "the history file")->required();
+    const CLI::Option* server = historyCommand->add_option("--server", serverName, "only this server");
+    historyCommand->add_flag("--csv", csv, "print every sample as CSV instead of a summary per server");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : EXIT_USAGE;
     }
+    options.sort = sortNames.at(sortName);
 
-    Answer names, status;
-    std::string error;
+    if (*historyCommand) return ShowHistory(historyPath, server->count() ? &serverName : nullptr, csv);
+    if (*watch) return Watch(options, intervalSeconds, count);
     if (*decode) {
-        if (!ReadAnswer(namesPath, names, error) || !ReadAnswer(statusPath, status, error)) return Fail(error);
+        Answer names, status;
+        std::string error;
+        const char* mostText = "an answer has at most 4096";
+        if (!ReadFileBytes(namesPath, RECEIVE_SIZE, mostText, names, error) ||
+            !ReadFileBytes(statusPath, RECEIVE_SIZE, mostText, status, error))
+            return Fail(error);
         if (!IsAnswerOf(names, REQ_NAMES)) return Fail(namesPath + " is not a names answer (FF FF 01 00)");
         if (!IsAnswerOf(status, REQ_STATUS)) return Fail(statusPath + " is not a status answer (FF FF 05 00)");
-        return Print(DecodeAnswers(names, status, primary), json);
+        return Print(DecodeAnswers(names, status, options.primary), options);
     }
-
-    UdpLink link;
-    if (!UdpConnect(host, static_cast<uint16_t>(port), link, error)) return Fail(error);
-    const bool answered = Ask(link, REQ_NAMES, timeoutMs, retries, names) &&
-                          Ask(link, REQ_STATUS, timeoutMs, retries, status);
-    UdpClose(link);
-    if (!answered) {
-        std::fprintf(stderr, "tallowin-query: no answer from %s:%d\n", host.c_str(), port);
-        return EXIT_TIMEOUT;
-    }
-    return Print(DecodeAnswers(names, status, primary), json);
+    return QueryOnce(options);
 }

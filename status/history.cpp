@@ -1,0 +1,379 @@
+// Player counts over time: one sample per server per minute for 7 days, in memory and as a file.
+//
+// Precision: a minute takes 3 bytes, a 16-bit field and an 8-bit rise code, so 64 servers with full
+// 7 days hold 1.9 MB.
+// - The 16-bit field holds the minute's last count (0 to 65533; a count of 65534 is kept as 65533),
+//   65534 for a minute whose every report said DOWN, or 65535 for a minute not seen.
+// - The rise code says how far the minute's highest rose above the last count: codes 0 to 127 are
+//   the rise itself; codes 128 to 254 are a geometric scale from 128 to 65533, each step about 5%
+//   above the one before, and a rise between two steps is kept as the lower one, so a peak read back
+//   is at most 4.9% below the one seen and never above it. Code 255 means the minute ended DOWN and the
+//   16-bit field holds its highest count. The newest minute keeps its exact highest beside the ring,
+//   so reports within one minute lose nothing to the scale until the minute is done.
+// - In memory a minute not seen may keep an older minute's rise code; the file has 0 there.
+//
+// Hostile input (a damaged or foreign file, and report entries of any shape) gets these decisions:
+// - LoadHistory rejects rather than guesses: bad magic, another version, a bad checksum, a server
+//   count over 256, a span of 0 or over 10080 minutes or reaching before minute 0, a 16-bit field
+//   and rise code that the writer never pairs (a code with DOWN or not seen, a peak over 65533), a
+//   newest minute not seen, a duplicate name, or bytes after the last server. The history is then
+//   left empty.
+// - The file is read through a cursor that stops at its end whatever the counts say; the server
+//   list is reserved only after the count is checked against the bytes left, and a server's ring
+//   (30 KB, the in-memory form) is allocated only once its whole record is known to be there, so a
+//   file of n bytes makes at most n / 10 rings and never more than 256.
+// - A name is any bytes; the first 255 are kept, so names alike in those share one history, and a
+//   name that a report lists twice adds twice to the same minute.
+// - A Players value below 0 counts as DOWN; one above 65533 as 65533.
+// - Beyond 256 servers, new names are passed over until a trim makes room.
+#include "status/history.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+constexpr uint16_t COUNT_MAX = 65533;
+constexpr uint16_t DOWN_FIELD = 65534;
+constexpr uint16_t NONE_FIELD = 65535;
+constexpr uint8_t ENDED_DOWN = 255;
+constexpr uint32_t EXACT_RISES = 128;
+constexpr size_t SCALE_STEPS = 127;
+
+// The rises of codes 128 to 254: 128 times 1.0508 to the power of the step, in 16.16 fixed point so
+// that every build reads the same scale.
+constexpr std::array<uint16_t, SCALE_STEPS> MakeRiseScale() {
+    std::array<uint16_t, SCALE_STEPS> scale{};
+    uint64_t fixed = uint64_t{EXACT_RISES} << 16;
+    for (size_t step = 0; step < SCALE_STEPS; ++step) {
+        scale[step] = static_cast<uint16_t>((fixed + 0x8000) >> 16);
+        fixed = (fixed * 68863) >> 16;
+    }
+    scale[SCALE_STEPS - 1] = COUNT_MAX;
+    return scale;
+}
+constexpr std::array<uint16_t, SCALE_STEPS> RISE_SCALE = MakeRiseScale();
+
+uint32_t RiseOf(uint8_t code) { return code < EXACT_RISES ? code : RISE_SCALE[code - EXACT_RISES]; }
+
+uint8_t RiseCode(uint32_t rise) {
+    if (rise < EXACT_RISES) return static_cast<uint8_t>(rise);
+    const auto above = std::upper_bound(RISE_SCALE.begin(), RISE_SCALE.end(), rise);
+    return static_cast<uint8_t>(EXACT_RISES + static_cast<uint32_t>(above - RISE_SCALE.begin()) - 1);
+}
+
+int32_t ClampPlayers(int32_t players) {
+    if (players < 0) return HISTORY_DOWN;
+    return players > COUNT_MAX ? COUNT_MAX : players;
+}
+
+size_t Slot(uint32_t minute) { return minute % HISTORY_MINUTES; }
+
+MinuteSample DecodeSample(uint16_t field, uint8_t code) {
+    if (field == NONE_FIELD) return {HISTORY_NONE, HISTORY_NONE};
+    if (field == DOWN_FIELD) return {HISTORY_DOWN, HISTORY_DOWN};
+    if (code == ENDED_DOWN) return {HISTORY_DOWN, field};
+    const uint32_t peak = field + RiseOf(code);
+    return {field, static_cast<int32_t>(peak > COUNT_MAX ? COUNT_MAX : peak)};
+}
+
+// Players is a count or DOWN; peak is the highest of the minute, at least Players.
+void StoreSample(ServerHistory& server, uint32_t minute, int32_t players, int32_t peak) {
+    uint16_t field;
+    uint8_t code = 0;
+    if (peak == HISTORY_DOWN) {
+        field = DOWN_FIELD;
+    } else if (players == HISTORY_DOWN) {
+        field = static_cast<uint16_t>(peak);
+        code = ENDED_DOWN;
+    } else {
+        field = static_cast<uint16_t>(players);
+        code = RiseCode(static_cast<uint32_t>(peak - players));
+    }
+    server.Counts[Slot(minute)] = field;
+    server.Rises[Slot(minute)] = code;
+}
+
+size_t NameLength(const std::string& name) { return std::min(name.size(), HISTORY_NAME_MAX); }
+
+bool SameName(const ServerHistory& server, const std::string& name) {
+    const size_t n = NameLength(name);
+    return server.Name.size() == n && std::memcmp(server.Name.data(), name.data(), n) == 0;
+}
+
+// The server's history, or a new one; nullptr when a new one would be over the limit.
+ServerHistory* FindOrAddServer(History& history, const std::string& name, uint32_t minute) {
+    std::vector<ServerHistory>& servers = history.Servers;
+    size_t found = servers.size();
+    if (history.NextGuess < servers.size() && SameName(servers[history.NextGuess], name)) {
+        found = history.NextGuess;
+    } else {
+        for (size_t i = 0; i < servers.size(); ++i)
+            if (SameName(servers[i], name)) { found = i; break; }
+    }
+    if (found == servers.size()) {
+        if (servers.size() >= HISTORY_MAX_SERVERS) return nullptr;
+        ServerHistory& added = servers.emplace_back();
+        added.Name.assign(name, 0, NameLength(name));
+        added.Oldest = added.Newest = minute;
+        added.Counts.assign(HISTORY_MINUTES, NONE_FIELD);
+        added.Rises.assign(HISTORY_MINUTES, 0);
+    }
+    history.NextGuess = found + 1;
+    return &servers[found];
+}
+
+// Moves the server's newest minute to `minute`, forgetting what lies after it on a clock that went back.
+void MoveNewestTo(ServerHistory& server, uint32_t minute) {
+    if (minute > server.Newest) {
+        if (minute - server.Newest >= HISTORY_MINUTES) {
+            server.Oldest = minute;
+        } else {
+            for (uint32_t m = server.Newest + 1; m < minute; ++m) server.Counts[Slot(m)] = NONE_FIELD;
+            if (minute - server.Oldest >= HISTORY_MINUTES) server.Oldest = minute - (HISTORY_MINUTES - 1);
+        }
+        server.NewestPeak = HISTORY_NONE;
+    } else if (minute < server.Newest) {
+        if (minute < server.Oldest) {
+            server.Oldest = minute;
+            server.NewestPeak = HISTORY_NONE;
+        } else {
+            server.NewestPeak = SampleAt(server, minute).Peak;
+        }
+    }
+    server.Newest = minute;
+}
+}  // namespace
+
+void AddReport(History& history, uint32_t minute, const std::vector<ServerEntry>& servers) {
+    for (const ServerEntry& entry : servers) {
+        ServerHistory* server = FindOrAddServer(history, entry.Name, minute);
+        if (server == nullptr) continue;
+        MoveNewestTo(*server, minute);
+        const int32_t players = ClampPlayers(entry.Players);
+        // NONE < DOWN < any count, so the highest is a plain maximum.
+        server->NewestPeak = std::max(server->NewestPeak, players);
+        StoreSample(*server, minute, players, server->NewestPeak);
+    }
+}
+
+const ServerHistory* FindServerHistory(const History& history, const std::string& name) {
+    for (const ServerHistory& server : history.Servers)
+        if (SameName(server, name)) return &server;
+    return nullptr;
+}
+
+MinuteSample SampleAt(const ServerHistory& server, uint32_t minute) {
+    if (minute < server.Oldest || minute > server.Newest || server.Counts.empty())
+        return {HISTORY_NONE, HISTORY_NONE};
+    return DecodeSample(server.Counts[Slot(minute)], server.Rises[Slot(minute)]);
+}
+
+uint32_t NewestMinute(const ServerHistory& server) { return server.Newest; }
+
+void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes, bool peaks, int32_t* out,
+                   int count) {
+    if (count <= 0) return;
+    std::fill(out, out + count, HISTORY_NONE);
+    // Only the kept minutes inside the range are read, each once.
+    const uint64_t start = first;
+    const uint64_t seenFrom = std::max<uint64_t>(start, server.Oldest);
+    const uint64_t seenTo = std::min<uint64_t>(start + minutes, uint64_t{server.Newest} + 1);
+    if (seenFrom >= seenTo || server.Counts.empty()) return;
+    // Bucket b covers the minutes from edge(b) up to edge(b + 1).
+    auto edge = [&](int b) {
+        return start + uint64_t{minutes} * static_cast<uint64_t>(b) / static_cast<uint64_t>(count);
+    };
+    const uint16_t* counts = server.Counts.data();
+    const uint8_t* rises = server.Rises.data();
+    for (int bucket = 0; bucket < count; ++bucket) {
+        const uint64_t from = std::max(seenFrom, edge(bucket));
+        const uint64_t to = std::min(seenTo, edge(bucket + 1));
+        int32_t highest = HISTORY_NONE;
+        size_t slot = from < to ? Slot(static_cast<uint32_t>(from)) : 0;
+        for (uint64_t m = from; m < to; ++m) {
+            const MinuteSample sample = DecodeSample(counts[slot], rises[slot]);
+            highest = std::max(highest, peaks ? sample.Peak : sample.Players);  // NONE < DOWN < any count
+            if (++slot == HISTORY_MINUTES) slot = 0;
+        }
+        out[bucket] = highest;
+    }
+}
+
+void TrimHistory(History& history, uint32_t minute) {
+    if (minute < HISTORY_MINUTES - 1) return;  // nothing can be older than 7 days yet
+    const uint32_t oldestKept = minute - (HISTORY_MINUTES - 1);
+    std::vector<ServerHistory>& servers = history.Servers;
+    servers.erase(std::remove_if(servers.begin(), servers.end(),
+                                 [&](const ServerHistory& server) { return server.Newest < oldestKept; }),
+                  servers.end());
+    for (ServerHistory& server : servers) server.Oldest = std::max(server.Oldest, oldestKept);
+}
+
+size_t HistoryMemoryBytes(const History& history) {
+    size_t bytes = history.Servers.capacity() * sizeof(ServerHistory);
+    for (const ServerHistory& server : history.Servers)
+        bytes += server.Name.capacity() + server.Counts.capacity() * sizeof(uint16_t) + server.Rises.capacity();
+    return bytes;
+}
+
+namespace {
+constexpr unsigned char FILE_MAGIC[4] = {'T', 'L', 'W', 'H'};
+constexpr uint16_t FILE_VERSION = 1;
+constexpr size_t HEADER_BYTES = 8;
+constexpr size_t CHECKSUM_BYTES = 4;
+constexpr size_t MINUTE_BYTES = 3;
+constexpr size_t SERVER_FIXED_BYTES = 1 + 4 + 2;  // name length, newest minute, span
+
+constexpr std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[i] = c;
+    }
+    return table;
+}
+constexpr std::array<uint32_t, 256> CRC_TABLE = MakeCrcTable();
+
+uint32_t Crc32(const unsigned char* data, size_t size) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) crc = CRC_TABLE[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+uint32_t SpanOf(const ServerHistory& server) { return server.Newest - server.Oldest + 1; }
+
+// Writes into storage sized beforehand.
+struct FileWriter {
+    unsigned char* at;
+
+    void U8(uint32_t value) { *at++ = static_cast<unsigned char>(value); }
+    void U16(uint32_t value) {
+        U8(value);
+        U8(value >> 8);
+    }
+    void U32(uint32_t value) {
+        U16(value);
+        U16(value >> 16);
+    }
+    void Bytes(const void* data, size_t n) {
+        std::memcpy(at, data, n);
+        at += n;
+    }
+};
+
+// Reads little-endian values; past the end it reads zeros and remembers that it overran.
+struct FileCursor {
+    const unsigned char* data;
+    size_t size;
+    size_t at = 0;
+    bool overran = false;
+
+    size_t Left() const { return size - at; }
+    bool Take(size_t n) {
+        if (overran || n > Left()) {
+            overran = true;
+            return false;
+        }
+        at += n;
+        return true;
+    }
+    uint32_t U8() { return Take(1) ? data[at - 1] : 0; }
+    uint32_t U16() {
+        const uint32_t low = U8();
+        return low | U8() << 8;
+    }
+    uint32_t U32() {
+        const uint32_t low = U16();
+        return low | U16() << 16;
+    }
+};
+
+// Reads one server's record into `server`; false when it is damaged or says what the writer never says.
+bool ReadServer(FileCursor& file, ServerHistory& server) {
+    const uint32_t nameLength = file.U8();
+    const size_t nameAt = file.at;
+    if (!file.Take(nameLength)) return false;
+    const uint32_t newest = file.U32();
+    const uint32_t span = file.U16();
+    if (file.overran || span == 0 || span > HISTORY_MINUTES || span - 1 > newest) return false;
+    if (size_t{span} * MINUTE_BYTES > file.Left()) return false;  // before the ring is allocated
+
+    server.Name.assign(reinterpret_cast<const char*>(file.data + nameAt), nameLength);
+    server.Oldest = newest - (span - 1);
+    server.Newest = newest;
+    server.Counts.assign(HISTORY_MINUTES, NONE_FIELD);
+    server.Rises.assign(HISTORY_MINUTES, 0);
+    for (uint32_t m = server.Oldest; m - server.Oldest < span; ++m) {
+        const uint32_t field = file.U16();
+        const uint32_t code = file.U8();
+        const bool plain = field == NONE_FIELD || field == DOWN_FIELD;
+        if (plain ? code != 0 : (code != ENDED_DOWN && field + RiseOf(static_cast<uint8_t>(code)) > COUNT_MAX))
+            return false;
+        server.Counts[Slot(m)] = static_cast<uint16_t>(field);
+        server.Rises[Slot(m)] = static_cast<uint8_t>(code);
+    }
+    server.NewestPeak = SampleAt(server, newest).Peak;
+    return server.NewestPeak != HISTORY_NONE;
+}
+}  // namespace
+
+void SaveHistory(const History& history, std::vector<unsigned char>& out) {
+    size_t bytes = HEADER_BYTES + CHECKSUM_BYTES;
+    for (const ServerHistory& server : history.Servers)
+        bytes += SERVER_FIXED_BYTES + server.Name.size() + size_t{SpanOf(server)} * MINUTE_BYTES;
+    const size_t start = out.size();
+    out.resize(start + bytes);
+    FileWriter file{out.data() + start};
+    file.Bytes(FILE_MAGIC, sizeof FILE_MAGIC);
+    file.U16(FILE_VERSION);
+    file.U16(static_cast<uint32_t>(history.Servers.size()));
+    for (const ServerHistory& server : history.Servers) {
+        file.U8(static_cast<uint32_t>(server.Name.size()));
+        file.Bytes(server.Name.data(), server.Name.size());
+        file.U32(server.Newest);
+        file.U16(SpanOf(server));
+        for (uint32_t m = server.Oldest; m != server.Newest + 1; ++m) {
+            const uint16_t field = server.Counts[Slot(m)];
+            file.U16(field);
+            file.U8(field == NONE_FIELD ? 0 : server.Rises[Slot(m)]);  // a minute not seen keeps an old code
+        }
+    }
+    file.U32(Crc32(out.data() + start, bytes - CHECKSUM_BYTES));
+}
+
+// The file, all little-endian:
+//   "TLWH", version (u16, 1), server count (u16, at most 256);
+//   per server: name length (u8), the name's bytes, newest minute (u32, minutes since 1970-01-01
+//   UTC), span (u16, 1 to 10080), then for each minute from newest - span + 1 to newest its 16-bit
+//   field (u16) and rise code (u8), as described at the top of this file;
+//   CRC-32 (IEEE, as in zip) of every byte before it (u32).
+bool LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute) {
+    history.Servers.clear();
+    history.NextGuess = 0;
+    if (size < HEADER_BYTES + CHECKSUM_BYTES) return false;
+    FileCursor file{data, size - CHECKSUM_BYTES};
+    FileCursor checksum{data + file.size, CHECKSUM_BYTES};
+    if (std::memcmp(data, FILE_MAGIC, sizeof FILE_MAGIC) != 0 || checksum.U32() != Crc32(data, file.size))
+        return false;
+    file.Take(sizeof FILE_MAGIC);
+    const uint32_t version = file.U16();
+    const uint32_t count = file.U16();
+    if (version != FILE_VERSION || count > HISTORY_MAX_SERVERS ||
+        count > file.Left() / (SERVER_FIXED_BYTES + MINUTE_BYTES))
+        return false;
+
+    History loaded;
+    loaded.Servers.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        ServerHistory& server = loaded.Servers.emplace_back();
+        if (!ReadServer(file, server)) return false;
+        for (uint32_t j = 0; j < i; ++j)
+            if (loaded.Servers[j].Name == server.Name) return false;
+    }
+    if (file.Left() != 0) return false;
+    TrimHistory(loaded, nowMinute);
+    history = std::move(loaded);
+    return true;
+}

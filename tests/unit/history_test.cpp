@@ -1,0 +1,105 @@
+// Tests of the player count history: minutes, servers, buckets and damaged files (the round trip: query_test).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+
+#include "status/history.h"
+
+namespace {
+constexpr uint32_t T = 29000000, WEEK = HISTORY_MINUTES;  // T: a minute in 2025
+constexpr int32_t NONE = HISTORY_NONE, DOWN = HISTORY_DOWN;
+using Bytes = std::vector<unsigned char>;
+using Reports = std::vector<std::pair<uint32_t, int32_t>>;  // minute, players
+
+void Report(History& h, uint32_t minute, int32_t players) { AddReport(h, minute, {{"A", players, 0}}); }
+
+void Reseal(Bytes& b) {  // makes the CRC-32 at the end right again
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i + 4 < b.size(); ++i)
+        for (int bit = 0; bit < 8; ++bit) c = ((c ^ (b[i] >> bit)) & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    for (size_t i = 0; i < 4; ++i) b[b.size() - 4 + i] = static_cast<unsigned char>(~c >> (8 * i));
+}
+}  // namespace
+
+TEST(History, MinutesFromReports) {
+    struct Case { const char* what; Reports reports; uint32_t at; MinuteSample expected; };
+    const Case cases[] = {
+        {"last sets players, highest peak", {{T, 5}, {T, 9}, {T, 7}}, T, {7, 9}},
+        {"a count beats DOWN", {{T, -1}, {T, 4}, {T, -1}}, T, {DOWN, 4}},
+        {"DOWN when all said DOWN", {{T, -1}, {T, -1}}, T, {DOWN, DOWN}},
+        {"a rise between steps", {{T, 1000}, {T, 3000}, {T, 0}}, T, {0, 2898}},
+        {"7 days back is kept", {{T, 5}, {T + WEEK - 1, 6}}, T, {5, 5}},
+        {"8 days back is not", {{T, 5}, {T + WEEK - 1, 6}, {T + WEEK, 6}}, T, {NONE, NONE}},
+        {"a week's jump forgets all", {{T, 5}, {T + 2 * WEEK, 6}}, T + WEEK + 1, {NONE, NONE}},
+        {"clock back joins its minute", {{T, 5}, {T + 1, 8}, {T + 2, 7}, {T + 1, 3}}, T + 1, {3, 8}},
+        {"clock back before the oldest", {{T + 5, 5}, {T, 3}}, T + 5, {NONE, NONE}},
+        {"gap after clock back", {{T, 5}, {T + 2, 7}, {T, 1}, {T + 3, 2}}, T + 2, {NONE, NONE}},
+    };
+    for (const Case& c : cases) {
+        History h;
+        for (const auto& r : c.reports) Report(h, r.first, r.second);
+        const MinuteSample s = SampleAt(h.Servers.at(0), c.at);
+        EXPECT_TRUE(s.Players == c.expected.Players && s.Peak == c.expected.Peak) << c.what << ": " << s.Players;
+        EXPECT_EQ(NewestMinute(h.Servers[0]), c.reports.back().first) << c.what;
+    }
+}
+
+TEST(History, ServersByNameAtMost256) {
+    History h;
+    std::vector<ServerEntry> report = {{std::string(300, 'x'), 1, 0}};
+    for (int i = 0; i < 300; ++i) report.push_back({std::to_string(i), i, 0});
+    AddReport(h, T, report);
+    std::reverse(report.begin(), report.end());
+    AddReport(h, T + 1, report);
+    ASSERT_EQ(h.Servers.size(), 256u);
+    EXPECT_EQ(SampleAt(*FindServerHistory(h, "17"), T + 1).Players, 17);
+    EXPECT_NE(FindServerHistory(h, std::string(255, 'x') + "y"), nullptr);  // names are cut to 255 bytes
+}
+
+TEST(History, Buckets) {
+    History h;
+    const uint32_t s = 2 * WEEK - 2;  // the ring wraps after two minutes
+    for (const auto& r : Reports{{s, 3}, {s + 1, -1}, {s + 3, 9}, {s + 3, 5}, {s + 4, -1}, {s + 5, -1}})
+        Report(h, r.first, r.second);
+    const std::tuple<uint32_t, uint32_t, bool, std::vector<int32_t>> cases[] = {
+        {s, 6, true, {3, 9, DOWN}},
+        {s, 6, true, {9}},
+        {s, 6, false, {3, DOWN, 5, DOWN}},  // uneven buckets
+        {s - 4, 12, false, {NONE, 3, 5, DOWN}},
+        {s, 2, false, {NONE, 3, NONE, DOWN}},  // more buckets than minutes
+    };
+    for (const auto& [first, minutes, peaks, expected] : cases) {
+        std::vector<int32_t> out(expected.size());
+        BucketSamples(h.Servers[0], first, minutes, peaks, out.data(), static_cast<int>(out.size()));
+        EXPECT_EQ(out, expected) << first - s << " " << minutes << " " << peaks;
+    }
+}
+
+TEST(History, DamagedFilesAreRejected) {
+    History h;
+    AddReport(h, T, {{"A", 5, 0}, {"B", 6, 0}});
+    Bytes good;
+    SaveHistory(h, good);  // only the filled span: 8 header, 11 a server (A's name at 9, sample at 16), 4 CRC
+    ASSERT_EQ(good.size(), 34u);
+    const std::pair<const char*, std::function<void(Bytes&)>> cases[] = {
+        {"short", [](Bytes& b) { b.pop_back(); }},
+        {"flipped byte", [](Bytes& b) { b[17] ^= 1; }},
+        {"other version", [](Bytes& b) { b[4] = 2; Reseal(b); }},
+        {"foreign", [](Bytes& b) { b[0] = 'P'; Reseal(b); }},
+        {"trailing bytes", [](Bytes& b) { b.insert(b.end() - 4, 0); Reseal(b); }},
+        {"over 256 servers", [](Bytes& b) { b[6] = 1; b[7] = 1; Reseal(b); }},
+        {"duplicate name", [](Bytes& b) { b[20] = 'A'; Reseal(b); }},
+        {"span 0", [](Bytes& b) { b[14] = 0; Reseal(b); }},
+        {"newest minute not seen", [](Bytes& b) { b[16] = b[17] = 0xFF; Reseal(b); }},
+        {"rise code beside DOWN", [](Bytes& b) { b[16] = 0xFE; b[17] = 0xFF; b[18] = 1; Reseal(b); }},
+        {"peak over 65533", [](Bytes& b) { b[16] = 0xFD; b[17] = 0xFF; b[18] = 1; Reseal(b); }},
+    };
+    for (const auto& c : cases) {
+        Bytes file = good;
+        c.second(file);
+        History loaded = h;
+        EXPECT_FALSE(LoadHistory(loaded, file.data(), file.size(), T) || !loaded.Servers.empty()) << c.first;
+    }
+    EXPECT_TRUE(LoadHistory(h, good.data(), good.size(), T));
+}
