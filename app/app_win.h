@@ -15,6 +15,7 @@ extern const char* const MAIN_CLASS_NAME;
 
 struct App {
     HINSTANCE Instance = nullptr;
+    HWND Window = nullptr;
     ATOM ClassAtom = 0;
     HICON LargeClassIcon = nullptr;
     HICON SmallClassIcon = nullptr;
@@ -27,18 +28,31 @@ struct App {
     HICON IconNeutral = nullptr;
     UINT TaskbarCreated = 0;     // the shell's broadcast after Explorer restarts
     bool SavedAtSessionEnd = false;
+    bool ShowingReport = false;      // the text drawn is the decoded report
     std::vector<size_t> ReportRows;  // the server list entry each drawn server line shows
     std::string MenuServer;          // the server whose line the client menu was opened on
     char PausedUntil[6] = "";        // "HH:MM", local time, while alerts are paused
+    std::string HistoryFolder;       // where history.dat is kept
+    std::string DisplayText;         // the report as drawn: its server lines in the chosen order
+    std::vector<int32_t> GraphBuckets;  // the graph column's values, a row of them a server line
 };
+
+constexpr unsigned HISTORY_TIMER_EVENT = 2;
+constexpr uint32_t DAY_MINUTES = 24 * 60;
+constexpr UINT HISTORY_SAVE_INTERVAL = 600000;  // the history is saved every 10 minutes
 
 extern App TheApp;
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Registers "TallowinDisplayClass" with its icons; 0 on failure.
 ATOM RegisterMainClass(App& app);
-// Draws a text into the window; for the decoded report, its lines are the server list's.
+// Draws a text into the window; for the decoded report, its lines are the server list's in the
+// chosen order, with their graphs and marks.
 void ShowReport(const char* text, bool report);
+// Draws the last text again, as after a change of settings or resolution.
+void ShowReportAgain();
+// The graph column for the server lines drawn, at the window's width now.
+void DrawGraphColumn();
 // Marks the lines of the watched servers and shows the marks.
 void MarkWatchedRows();
 // The server list entry drawn at a client-area point, or -1.
@@ -47,5 +61,7 @@ int ServerAtPoint(int clientY);
 void FormatLocalClock(char* hhmm, int minutesFromNow);
 // Saves the settings to the current user's key.
 void SaveUserSettings(const Settings& settings);
+// Saves the history to its file; failures keep the last good file and are not reported.
+void SaveUserHistory();
 // The whole program: start-up, the message loop and shutdown. Always returns 0.
 int RunTallowin(HINSTANCE instance);

@@ -64,7 +64,7 @@ void OnShow(HWND window) { PostMessageA(window, WM_TRAYNOTIFY, 0, WM_LBUTTONUP);
 void OnOptions(HWND window) {
     if (RunOptionsDialog(TheApp.Instance, window, TheApp.UserSettings, TheApp.Client.Decode.ServerList) != IDOK)
         return;
-    MarkWatchedRows();  // the primary server may have changed
+    ShowReportAgain();  // the sort order or the primary server may have changed
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
     if (!RewriteRunEntry(HKEY_CURRENT_USER, RUN_KEY, TheApp.UserSettings.RunOnStartup, program))

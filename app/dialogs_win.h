@@ -31,6 +31,10 @@ bool BringOpenDialogForward();
 // program's quoted path. False when the key cannot be opened.
 bool RewriteRunEntry(HKEY root, const char* path, bool run, const char* programPath);
 
+// A call of comdlg32, which is loaded on first use; null when it cannot be had.
+using AnyCall = void (*)();
+AnyCall CommonDialogCall(const char* name);
+
 // The file chooser the browse button uses: GetOpenFileNameA from comdlg32, loaded on first use.
 // Tests put their own here. The current directory is put back afterwards, since the chooser
 // leaves it in the chosen folder, which would keep that folder in use.

@@ -15,14 +15,7 @@ Settings* editedSettings;
 const std::vector<ServerEntry>* offeredServers;
 
 BOOL WINAPI ChooseWithCommonDialog(OPENFILENAMEA* request) {
-    static FileChooser open = nullptr;
-    if (!open) {
-        HMODULE library = LoadLibraryA("comdlg32.dll");
-        if (library) {
-            open = reinterpret_cast<FileChooser>(
-                reinterpret_cast<void (*)()>(GetProcAddress(library, "GetOpenFileNameA")));
-        }
-    }
+    const FileChooser open = reinterpret_cast<FileChooser>(CommonDialogCall("GetOpenFileNameA"));
     return open ? open(request) : FALSE;
 }
 
@@ -116,6 +109,12 @@ void OnOptionsCommand(HWND dialog, WPARAM wParam) {
     }
 }
 }  // namespace
+
+AnyCall CommonDialogCall(const char* name) {
+    static HMODULE library = nullptr;
+    if (!library) library = LoadLibraryA("comdlg32.dll");
+    return library ? reinterpret_cast<AnyCall>(GetProcAddress(library, name)) : nullptr;
+}
 
 FileChooser ChooseGameFile = ChooseWithCommonDialog;
 HWND OpenDialog;

@@ -2,7 +2,9 @@
 #include <cstdlib>
 
 #include "app/app_win.h"
+#include "app/graph_win.h"
 #include "settings/registry_store_win.h"
+#include "status/history_win.h"
 #include "status/socket_win.h"
 
 App TheApp;
@@ -24,6 +26,7 @@ int Teardown(App& app) {
     if (app.StatusSocket != INVALID_SOCKET) closesocket(app.StatusSocket);
     app.StatusSocket = INVALID_SOCKET;
     WSACleanup();
+    UnregisterClassA(GRAPH_CLASS_NAME, app.Instance);
     UnregisterClassA(MAKEINTATOM(app.ClassAtom), app.Instance);
     DestroyIcon(app.SmallClassIcon);
     DestroyIcon(app.LargeClassIcon);
@@ -72,6 +75,8 @@ void RunMessageLoop() {
 }
 }  // namespace
 
+void SaveUserHistory() { SaveHistoryFile(TheApp.Client.Counts, TheApp.HistoryFolder); }
+
 void SaveUserSettings(const Settings& settings) {
     RegistryStore key = UserSettingsKey();
     SaveSettings(settings, RegistryStoreSeam(key));
@@ -85,6 +90,7 @@ int RunTallowin(HINSTANCE instance) {
         return 0;
     }
     if (HandOverToRunningInstance(app.ClassAtom)) return 0;
+    RegisterGraphClass(instance);
     if (!StartWinsock()) {
         ShowFatal("Fatal: Unable to init winsock");
         return 0;
@@ -104,6 +110,8 @@ int RunTallowin(HINSTANCE instance) {
         return Teardown(app);
     }
     LoadUserSettings(app.UserSettings);
+    app.HistoryFolder = HistoryFolder();
+    LoadHistoryFile(app.Client.Counts, app.HistoryFolder, CurrentMinute());
     const Settings& s = app.UserSettings;
     HWND window = CreateWindowExA(0, MAKEINTATOM(app.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, s.X, s.Y, s.Width,
                                   s.Height, nullptr, nullptr, instance, nullptr);
@@ -122,5 +130,6 @@ int RunTallowin(HINSTANCE instance) {
     RunMessageLoop();
     FreeBuffers(app.Client);
     SaveUserSettings(app.UserSettings);
+    SaveUserHistory();
     return Teardown(app);
 }

@@ -2,8 +2,11 @@
 #include "app/app_win.h"
 
 #include "app/commands_win.h"
+#include "app/graph_win.h"
 #include "app/tray_win.h"
 #include "res/resource.h"
+#include "status/history_win.h"
+#include "status/order.h"
 #include "status/socket_win.h"
 #include "view/layout.h"
 
@@ -38,6 +41,7 @@ PollHost WindowPollHost(HWND window) {
             PostMessageA(static_cast<HWND>(w), WM_CLOSE, 0, 0);
         },
         [](void*) -> uint32_t { return GetTickCount(); },
+        [](void*) { return CurrentMinute(); },
         [](void*, const unsigned char* code) { SendRequest(TheApp.StatusSocket, code); },
         [](void* w, TrayIcon icon, const char* tip) { SetTrayIcon(static_cast<HWND>(w), NIM_MODIFY, IconFor(icon), tip); },
         [](void*) { return UserIsBusy(); },
@@ -55,12 +59,44 @@ PollHost WindowPollHost(HWND window) {
 
 void ShowReport(const char* text, bool report) {
     App& app = TheApp;
+    const std::vector<ServerEntry>& servers = app.Client.Decode.ServerList;
+    app.ShowingReport = report;
     app.ReportRows.clear();
+    const char* shown = text;
+    // The decoder's text keeps the service's order; the lines drawn follow the chosen one.
     if (report) {
-        for (size_t i = 0; i < app.Client.Decode.ServerList.size(); ++i) app.ReportRows.push_back(i);
+        ServerDisplayOrder(servers, app.UserSettings.SortOrder, app.ReportRows);
+        if (ReorderReportLines(text, servers, app.ReportRows, app.DisplayText)) shown = app.DisplayText.c_str();
+        else app.ReportRows.clear();
     }
-    RenderReport(app.Canvas, text);
+    RenderReport(app.Canvas, shown);
+    DrawGraphColumn();
     MarkWatchedRows();
+    if (report) RedrawGraphWindows();
+}
+
+void ShowReportAgain() {
+    const char* text = TheApp.Client.ReportText;
+    ShowReport(text && text[0] ? text : "Waiting for server data...", TheApp.ShowingReport);
+}
+
+void DrawGraphColumn() {
+    App& app = TheApp;
+    RECT client{};
+    GetClientRect(app.Window, &client);
+    const bool hadGraphs = app.Canvas.GraphWidth > 0;
+    const int perRow = GraphValuesPerRow(app.Canvas, client.right);
+    const size_t rows = perRow > 0 ? app.ReportRows.size() : 0;
+    app.GraphBuckets.assign(rows * static_cast<size_t>(perRow), HISTORY_NONE);
+    const uint32_t first = CurrentMinute() - (DAY_MINUTES - 1);
+    for (size_t row = 0; row < rows; ++row) {
+        const ServerHistory* history =
+            FindServerHistory(app.Client.Counts, app.Client.Decode.ServerList[app.ReportRows[row]].Name);
+        if (history) BucketSamples(*history, first, DAY_MINUTES, false, &app.GraphBuckets[row * perRow], perRow);
+    }
+    RenderGraphColumn(app.Canvas, client.right, app.GraphBuckets.data(), static_cast<int>(rows), perRow);
+    // Graphs that are gone leave nothing behind.
+    if (hadGraphs && app.Canvas.GraphWidth == 0) InvalidateRect(app.Window, nullptr, FALSE);
 }
 
 void MarkWatchedRows() {
@@ -106,6 +142,7 @@ void ScaleDefaultSize(HWND window) {
 }
 
 LRESULT OnCreate(HWND window) {
+    TheApp.Window = window;
     CreateReportCanvas(TheApp.Canvas, window);
     ScaleDefaultSize(window);
     RenderReport(TheApp.Canvas, "Waiting for server data...");
@@ -113,12 +150,15 @@ LRESULT OnCreate(HWND window) {
     TheApp.IconDown = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_DOWN);
     TheApp.IconNeutral = LoadSmallIcon(TheApp.Instance, IDI_NEUTRAL);
     SetTrayIcon(window, NIM_ADD, TheApp.IconNeutral, "Tallowin");
+    SetTimer(window, HISTORY_TIMER_EVENT, HISTORY_SAVE_INTERVAL, nullptr);
     PostMessageA(window, WM_TIMER, TheApp.Client.PollTimerId, 0);
     return 0;
 }
 
 LRESULT OnDestroy(HWND window) {
+    CloseGraphWindows();
     if (TheApp.Client.PollTimerId != 0) KillTimer(window, TheApp.Client.PollTimerId);
+    KillTimer(window, HISTORY_TIMER_EVENT);
     ReleaseReportCanvas(TheApp.Canvas, window);
     SetTrayIcon(window, NIM_DELETE, nullptr, nullptr);
     for (HICON* icon : {&TheApp.IconUp, &TheApp.IconDown, &TheApp.IconNeutral}) {
@@ -130,7 +170,12 @@ LRESULT OnDestroy(HWND window) {
 }
 
 LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (wParam != SIZE_MINIMIZED) return DefWindowProcA(window, WM_SIZE, wParam, lParam);
+    if (wParam != SIZE_MINIMIZED) {
+        // A wider window gives wider graphs.
+        DrawGraphColumn();
+        InvalidateRect(window, nullptr, FALSE);
+        return DefWindowProcA(window, WM_SIZE, wParam, lParam);
+    }
     CloseWindow(window);
     ShowWindow(window, SW_HIDE);
     return 0;
@@ -203,10 +248,16 @@ LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
     SetReportDpi(TheApp.Canvas, HIWORD(wParam));
     SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    const char* text = TheApp.Client.ReportText;
-    ShowReport(text && text[0] ? text : "Waiting for server data...", !TheApp.ReportRows.empty());
+    ShowReportAgain();
     InvalidateRect(window, nullptr, FALSE);
     return 0;
+}
+
+// A double click on a server's line opens its graph window.
+LRESULT OnDoubleClick(HWND window, WPARAM wParam, LPARAM lParam) {
+    const int server = ServerAtPoint(static_cast<short>(HIWORD(lParam)));
+    if (server >= 0) OpenGraphWindow(TheApp.Client.Decode.ServerList[server].Name);
+    return DefWindowProcA(window, WM_LBUTTONDBLCLK, wParam, lParam);
 }
 
 LRESULT OnRightButtonUp(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -220,6 +271,11 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnTimer(HWND window, WPARAM wParam) {
+    if (wParam == HISTORY_TIMER_EVENT) {
+        TrimHistory(TheApp.Client.Counts, CurrentMinute());
+        SaveUserHistory();
+        return 0;
+    }
     PollTick(TheApp.Client, TheApp.UserSettings, WindowPollHost(window), static_cast<unsigned>(wParam));
     return 0;
 }
@@ -230,6 +286,7 @@ LRESULT OnEndSession(WPARAM wParam) {
     if (wParam && !TheApp.SavedAtSessionEnd) {
         TheApp.SavedAtSessionEnd = true;
         SaveUserSettings(TheApp.UserSettings);
+        SaveUserHistory();
     }
     return 0;
 }
@@ -252,6 +309,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_TIMER: return OnTimer(window, wParam);
     case WM_RBUTTONUP: return OnRightButtonUp(window, wParam, lParam);
+    case WM_LBUTTONDBLCLK: return OnDoubleClick(window, wParam, lParam);
     case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP: return OnSysKey(window, message, wParam, lParam);
@@ -278,7 +336,7 @@ ATOM RegisterMainClass(App& app) {
     WNDCLASSEXA windowClass;
     ZeroMemory(&windowClass, sizeof windowClass);
     windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_OWNDC;
+    windowClass.style = CS_OWNDC | CS_DBLCLKS;
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = app.Instance;
     windowClass.hIcon = app.LargeClassIcon;

@@ -19,9 +19,11 @@ file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "${TALLOWIN_WINEARCH}\n")
 add_library(tallowin_win STATIC
   app/window_win.cpp
   app/commands_win.cpp
+  app/graph_win.cpp
   app/tray_win.cpp
   app/startup_win.cpp
   status/socket_win.cpp
+  status/history_win.cpp
   view/render_win.cpp
   settings/registry_store_win.cpp
   app/options_win.cpp

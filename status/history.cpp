@@ -29,6 +29,8 @@
 #include "status/history.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <array>
 #include <cstring>
 
@@ -198,6 +200,47 @@ void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes
         }
         out[bucket] = highest;
     }
+}
+
+bool PeakInRange(const ServerHistory& server, uint32_t first, uint32_t minutes, int32_t& peak, uint32_t& at) {
+    peak = HISTORY_NONE;
+    const uint64_t from = std::max<uint64_t>(first, server.Oldest);
+    const uint64_t to = std::min<uint64_t>(uint64_t{first} + minutes, uint64_t{server.Newest} + 1);
+    for (uint64_t m = from; m < to && !server.Counts.empty(); ++m) {
+        const int32_t highest = SampleAt(server, static_cast<uint32_t>(m)).Peak;
+        if (highest > peak && highest >= 0) {
+            peak = highest;
+            at = static_cast<uint32_t>(m);
+        }
+    }
+    return peak >= 0;
+}
+
+void LocalMinuteText(uint32_t minute, char* text) {
+    const std::time_t time = static_cast<std::time_t>(minute) * 60;
+    const std::tm* local = std::localtime(&time);
+    if (!local) {
+        std::snprintf(text, 20, "%u", minute);
+        return;
+    }
+    std::snprintf(text, 20, "%04d-%02d-%02dT%02d:%02d:00", (local->tm_year + 1900) % 10000, local->tm_mon + 1,
+                  local->tm_mday, local->tm_hour, local->tm_min);
+}
+
+std::string ServerHistoryCsv(const ServerHistory& server) {
+    std::string csv = "time,players,peak\n";
+    for (uint64_t m = server.Oldest; m <= server.Newest && !server.Counts.empty(); ++m) {
+        const MinuteSample sample = SampleAt(server, static_cast<uint32_t>(m));
+        if (sample.Players == HISTORY_NONE) continue;
+        char line[64];
+        LocalMinuteText(static_cast<uint32_t>(m), line);
+        const size_t used = std::strlen(line);
+        auto field = [](int32_t count) { return count < 0 ? std::string() : std::to_string(count); };
+        std::snprintf(line + used, sizeof line - used, ",%s,%s\n", field(sample.Players).c_str(),
+                      field(sample.Peak).c_str());
+        csv += line;
+    }
+    return csv;
 }
 
 void TrimHistory(History& history, uint32_t minute) {

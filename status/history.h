@@ -51,6 +51,14 @@ uint32_t NewestMinute(const ServerHistory& server);
 // in the bucket was DOWN, HISTORY_NONE when none was seen.
 void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes, bool peaks, int32_t* out,
                    int count);
+// The highest Peak in the minutes [first, first + minutes) and its minute (the first if repeated);
+// false when no count was seen there.
+bool PeakInRange(const ServerHistory& server, uint32_t first, uint32_t minutes, int32_t& peak, uint32_t& at);
+// "YYYY-MM-DDTHH:MM:SS" in local time, 20 bytes with the zero.
+void LocalMinuteText(uint32_t minute, char* text);
+// One server's samples as CSV: a line "time,players,peak", then one line a minute seen, oldest
+// first, the time in local time, DOWN as an empty field.
+std::string ServerHistoryCsv(const ServerHistory& server);
 // Forgets samples older than 7 days before `minute`, and servers left with none.
 void TrimHistory(History& history, uint32_t minute);
 

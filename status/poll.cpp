@@ -77,10 +77,11 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
     char tip[SETTINGS_TEXT_SIZE + 96];
     host.SetTray(host.Context, ComposeTrayTip(settings, client.Decode, tip, sizeof tip), tip);
     // Only an answer not seen before is a report: one decoded again while the service is silent
-    // must not confirm itself.
+    // must neither confirm itself nor stand in the history for minutes nobody answered.
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {
         client.ObservedAnswers = b.StatusAnswers;
         ObserveReport(client.Alerts, settings, client.Decode.ServerList, now);
+        AddReport(client.Counts, host.Minute(host.Context), client.Decode.ServerList);
     }
     TellDueChanges(client, settings, host, now);
     client.PollFailures = 0;

@@ -6,6 +6,7 @@
 
 #include "settings/settings.h"
 #include "status/decode.h"
+#include "status/history.h"
 #include "status/alerts.h"
 #include "status/protocol.h"
 
@@ -26,7 +27,8 @@ struct StatusClient {
     char* ReportText = nullptr;  // REPORT_TEXT_SIZE bytes
     DecodeResults Decode;
     AlertState Alerts;
-    uint32_t ObservedAnswers = 0;  // the status answer the alerts last saw (StatusAnswers)
+    History Counts;                // each server's players over the last week
+    uint32_t ObservedAnswers = 0;  // the status answer last taken as a report (StatusAnswers)
     unsigned PollTimerId = 0;
     bool FirstPoll = true;
     uint32_t PollFailures = 0;
@@ -39,6 +41,7 @@ struct PollHost {
     int (*SelectReadNotifications)(void* context);      // 0, or the socket error code
     void (*ShowFatal)(void* context, const char* text);  // shows the box, then asks the window to close
     uint32_t (*Now)(void* context);                       // millisecond tick count
+    uint32_t (*Minute)(void* context);                    // minutes since 1970 (UTC), for the history
     void (*Send)(void* context, const unsigned char* code);
     void (*SetTray)(void* context, TrayIcon icon, const char* tip);
     bool (*UserBusy)(void* context);                      // a full-screen game, presentation, quiet time

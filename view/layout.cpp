@@ -41,3 +41,23 @@ ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* c
                         height,
                         {-(columnWidth + ScaleForDpi(80, dpi)), -(columnWidth + ScaleForDpi(150, dpi))}};
 }
+
+GraphColumn PlaceGraphColumn(int columnWidth, int margin, int clientWidth, int dpi) {
+    const int left = margin + columnWidth + ScaleForDpi(150, dpi) + ScaleForDpi(2, dpi);
+    return GraphColumn{left, std::max(0, clientWidth - left)};
+}
+
+int BarHeight(int32_t value, int32_t peak, int height) {
+    if (value < 0) return -1;
+    if (peak <= 0 || height <= 1) return 1;
+    const int64_t scaled = (static_cast<int64_t>(std::min(value, peak)) * height + peak / 2) / peak;
+    return static_cast<int>(std::max<int64_t>(1, scaled));
+}
+
+int32_t ScaleTop(int32_t peak) {
+    for (int64_t power = 1;; power *= 10) {
+        for (int64_t step : {1, 2, 5}) {
+            if (step * power >= peak || step * power >= INT32_MAX / 10) return static_cast<int32_t>(step * power);
+        }
+    }
+}

@@ -39,3 +39,18 @@ int ScaleForDpi(int pixels, int dpi);
 // The measuring pass: every line's first column, the last line's width left out of W. The tab
 // stops' distances from W are for 96 dpi and scale with dpi.
 ReportLayout MeasureReport(const char* text, MeasureFirstColumn measure, void* context, int dpi = BASE_DPI);
+
+// The graph column right of Zones, in window client coordinates: it starts just past where the
+// Zones column ends and takes the rest of the window's width; Width is 0 when there is no room.
+struct GraphColumn {
+    int Left;
+    int Width;
+};
+GraphColumn PlaceGraphColumn(int columnWidth, int margin, int clientWidth, int dpi);
+
+// The height of one bar of a graph row `height` pixels high, scaled to the row's own peak: at least
+// one pixel for any count (a count of 0 included), -1 for a gap (DOWN or not seen).
+int BarHeight(int32_t value, int32_t peak, int height);
+
+// The top of a graph's count scale: the smallest 1, 2 or 5 times a power of ten that holds peak.
+int32_t ScaleTop(int32_t peak);

@@ -1,6 +1,8 @@
 // Drawing the report into an off-screen bitmap with GDI and copying it to the window.
 #include "view/render_win.h"
 
+#include <algorithm>
+
 #include "view/layout.h"
 
 namespace {
@@ -45,6 +47,61 @@ void DrawRule(const ReportCanvas& canvas, int y, int length) {
     FillRect(canvas.MemoryDC, &band, canvas.RuleBrush);
 }
 
+constexpr unsigned GRAPH_TOP_PIXEL = 0x0000C000;   // the report's greens, as 0x00RRGGBB
+constexpr unsigned GRAPH_BAR_PIXEL = 0x00008000;
+
+// The graph column's heading: the dialog font, a little smaller, to fit the narrow column.
+HGDIOBJ HeadingFont(int dpi, HFONT& scaled) {
+    if (scaled) DeleteObject(scaled);
+    scaled = nullptr;
+    LOGFONTA shape;
+    HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+    if (GetObjectA(font, sizeof shape, &shape) != sizeof shape) return font;
+    shape.lfHeight = -ScaleForDpi(10, dpi);
+    shape.lfWidth = 0;
+    scaled = CreateFontIndirectA(&shape);
+    return scaled ? scaled : font;
+}
+
+// A picture of the column's size to draw the graphs into, kept while the size stays.
+bool PrepareGraphBitmap(ReportCanvas& canvas, int width, int height) {
+    if (canvas.GraphBitmap && canvas.GraphWidth == width && canvas.GraphHeight == height) return true;
+    if (canvas.PrevGraphBitmap) SelectObject(canvas.GraphDC, canvas.PrevGraphBitmap);
+    if (canvas.GraphBitmap) DeleteObject(canvas.GraphBitmap);
+    canvas.GraphBitmap = nullptr;
+    canvas.PrevGraphBitmap = nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    canvas.GraphBitmap = CreateDIBSection(canvas.GraphDC, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (!canvas.GraphBitmap) return false;
+    canvas.GraphPixels = static_cast<unsigned*>(pixels);
+    canvas.PrevGraphBitmap = SelectObject(canvas.GraphDC, canvas.GraphBitmap);
+    canvas.GraphWidth = width;
+    canvas.GraphHeight = height;
+    return true;
+}
+
+// One row's bars from its baseline up, each a column of pixels with a brighter top.
+void DrawGraphRow(ReportCanvas& canvas, int row, const int32_t* values, int count) {
+    const int pad = ScaleForDpi(2, canvas.Dpi);
+    const int bottom = (row + 1) * canvas.LineHeight - pad - 1;
+    const int tallest = canvas.LineHeight - 2 * pad;
+    if (bottom >= canvas.GraphHeight || tallest < 1) return;
+    int32_t peak = 0;
+    for (int i = 0; i < count; ++i) peak = values[i] > peak ? values[i] : peak;
+    for (int i = 0; i < count && pad + i < canvas.GraphWidth; ++i) {
+        const int height = BarHeight(values[i], peak, tallest);
+        for (int y = bottom - height + 1; y <= bottom && height > 0; ++y)
+            canvas.GraphPixels[y * canvas.GraphWidth + pad + i] = y == bottom - height + 1 ? GRAPH_TOP_PIXEL : GRAPH_BAR_PIXEL;
+    }
+}
+
 int SystemDpi() {
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -62,23 +119,10 @@ int WindowDpi(HWND window) {
     return dpi > 0 ? dpi : SystemDpi();
 }
 
-void CreateReportCanvas(ReportCanvas& canvas, HWND window) {
-    canvas.WindowDC = GetDC(window);
-    canvas.MemoryDC = CreateCompatibleDC(canvas.WindowDC);
-    canvas.ReportPen = CreatePen(PS_SOLID, 0, REPORT_RULE_COLOUR);
-    canvas.PrevPen = SelectObject(canvas.MemoryDC, canvas.ReportPen);
-    canvas.MarkBrush = CreateSolidBrush(REPORT_TEXT_COLOUR);
-    canvas.RuleBrush = CreateSolidBrush(REPORT_RULE_COLOUR);
-    SetReportDpi(canvas, WindowDpi(window));
-}
-
-// The stock system font is made for the system's resolution; a window on a monitor of another
-// resolution gets the same font scaled to it.
-void SetReportDpi(ReportCanvas& canvas, int dpi) {
-    canvas.Dpi = dpi;
-    canvas.Margin = ScaleForDpi(REPORT_MARGIN, dpi);
-    HGDIOBJ font = GetStockObject(SYSTEM_FONT);
-    HFONT scaled = nullptr;
+HGDIOBJ FontForDpi(int stock, int dpi, HFONT& scaled) {
+    if (scaled) DeleteObject(scaled);
+    scaled = nullptr;
+    HGDIOBJ font = GetStockObject(stock);
     const int system = SystemDpi();
     LOGFONTA shape;
     if (dpi != system && GetObjectA(font, sizeof shape, &shape) == sizeof shape) {
@@ -87,17 +131,39 @@ void SetReportDpi(ReportCanvas& canvas, int dpi) {
         scaled = CreateFontIndirectA(&shape);
         if (scaled) font = scaled;
     }
-    HGDIOBJ previous = SelectObject(canvas.MemoryDC, font);
+    return font;
+}
+
+void CreateReportCanvas(ReportCanvas& canvas, HWND window) {
+    canvas.WindowDC = GetDC(window);
+    canvas.MemoryDC = CreateCompatibleDC(canvas.WindowDC);
+    canvas.ReportPen = CreatePen(PS_SOLID, 0, REPORT_RULE_COLOUR);
+    canvas.PrevPen = SelectObject(canvas.MemoryDC, canvas.ReportPen);
+    canvas.MarkBrush = CreateSolidBrush(REPORT_TEXT_COLOUR);
+    canvas.RuleBrush = CreateSolidBrush(REPORT_RULE_COLOUR);
+    canvas.GraphDC = CreateCompatibleDC(canvas.WindowDC);
+    SetReportDpi(canvas, WindowDpi(window));
+}
+
+// The stock system font is made for the system's resolution; a window on a monitor of another
+// resolution gets the same font scaled to it.
+void SetReportDpi(ReportCanvas& canvas, int dpi) {
+    canvas.Dpi = dpi;
+    canvas.Margin = ScaleForDpi(REPORT_MARGIN, dpi);
+    canvas.ReportFont = FontForDpi(SYSTEM_FONT, dpi, canvas.ScaledFont);
+    HGDIOBJ previous = SelectObject(canvas.MemoryDC, canvas.ReportFont);
     if (!canvas.PrevFont) canvas.PrevFont = previous;
-    if (canvas.ScaledFont) DeleteObject(canvas.ScaledFont);
-    canvas.ScaledFont = scaled;
-    canvas.ReportFont = font;
+    canvas.HeaderFont = HeadingFont(dpi, canvas.ScaledHeaderFont);
 }
 
 void ReleaseReportCanvas(ReportCanvas& canvas, HWND window) {
     ReleaseReportBitmap(canvas);
     if (canvas.PrevFont) SelectObject(canvas.MemoryDC, canvas.PrevFont);
     if (canvas.ScaledFont) DeleteObject(canvas.ScaledFont);
+    if (canvas.PrevGraphBitmap) SelectObject(canvas.GraphDC, canvas.PrevGraphBitmap);
+    if (canvas.GraphBitmap) DeleteObject(canvas.GraphBitmap);
+    if (canvas.GraphDC) DeleteDC(canvas.GraphDC);
+    if (canvas.ScaledHeaderFont) DeleteObject(canvas.ScaledHeaderFont);
     if (canvas.PrevPen) SelectObject(canvas.MemoryDC, canvas.PrevPen);
     if (canvas.ReportPen) DeleteObject(canvas.ReportPen);
     if (canvas.MarkBrush) DeleteObject(canvas.MarkBrush);
@@ -114,6 +180,7 @@ void RenderReport(ReportCanvas& canvas, const char* text) {
     canvas.ReportWidth = layout.Width;
     canvas.ReportHeight = layout.Height;
     canvas.LineHeight = layout.LineHeight;
+    canvas.TextColumn = layout.ColumnWidth;
     canvas.ReportBitmap = CreateCompatibleBitmap(canvas.WindowDC, canvas.ReportWidth, canvas.ReportHeight);
     if (canvas.ReportBitmap) canvas.PrevBitmap = SelectObject(dc, canvas.ReportBitmap);
 
@@ -143,11 +210,38 @@ void RenderReport(ReportCanvas& canvas, const char* text) {
 void CopyReport(const ReportCanvas& canvas) {
     BitBlt(canvas.WindowDC, canvas.Margin, canvas.Margin, canvas.ReportWidth, canvas.ReportHeight, canvas.MemoryDC,
            0, 0, SRCCOPY);
+    if (canvas.GraphWidth > 0)
+        BitBlt(canvas.WindowDC, canvas.GraphLeft, canvas.Margin, canvas.GraphWidth, canvas.GraphHeight, canvas.GraphDC,
+               0, 0, SRCCOPY);
     RECT margin = {0, canvas.Margin, canvas.Margin, canvas.Margin + canvas.ReportHeight};
     FillRect(canvas.WindowDC, &margin, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     if (canvas.LineHeight <= 0) return;
     for (size_t row = 0; row < canvas.RowMarks.size(); ++row)
         if (canvas.RowMarks[row]) DrawRowMark(canvas, static_cast<int>(row));
+}
+
+int GraphValuesPerRow(const ReportCanvas& canvas, int clientWidth) {
+    const GraphColumn column = PlaceGraphColumn(canvas.TextColumn, canvas.Margin, clientWidth, canvas.Dpi);
+    return std::max(0, column.Width - 2 * ScaleForDpi(2, canvas.Dpi));
+}
+
+void RenderGraphColumn(ReportCanvas& canvas, int clientWidth, const int32_t* values, int rows, int perRow) {
+    const GraphColumn column = PlaceGraphColumn(canvas.TextColumn, canvas.Margin, clientWidth, canvas.Dpi);
+    if (rows <= 0 || column.Width <= 0 || canvas.ReportHeight <= 0 ||
+        !PrepareGraphBitmap(canvas, column.Width, canvas.ReportHeight)) {
+        canvas.GraphWidth = 0;
+        return;
+    }
+    canvas.GraphLeft = column.Left;
+    GdiFlush();
+    std::fill(canvas.GraphPixels, canvas.GraphPixels + canvas.GraphWidth * canvas.GraphHeight, 0u);
+    for (int row = 0; row < rows; ++row) DrawGraphRow(canvas, row + 1, values + row * perRow, perRow);
+    HGDIOBJ previous = SelectObject(canvas.GraphDC, canvas.HeaderFont);
+    SetBkMode(canvas.GraphDC, TRANSPARENT);
+    SetTextColor(canvas.GraphDC, REPORT_TEXT_COLOUR);
+    RECT heading = {0, 0, canvas.GraphWidth - 1, canvas.LineHeight};
+    DrawTextA(canvas.GraphDC, "Last 24 h", -1, &heading, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(canvas.GraphDC, previous);
 }
 
 int ReportRowAt(const ReportCanvas& canvas, int clientY) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 // The window's drawing state. All null or 0 until CreateReportCanvas.
@@ -21,6 +22,14 @@ struct ReportCanvas {
     int LineHeight;                    // of every line of the report
     int Dpi;                           // the window's resolution
     int Margin;                        // where the picture starts: 4 pixels at 96 dpi
+    int TextColumn;                    // W of the last report: where its tab stops and graphs stand
+    HDC GraphDC;                       // the graph column, drawn into its own picture
+    HBITMAP GraphBitmap;
+    HGDIOBJ PrevGraphBitmap;
+    unsigned* GraphPixels;             // GraphBitmap's pixels, top row first, 0x00RRGGBB
+    int GraphLeft, GraphWidth, GraphHeight;  // where it is copied to; width 0 while there is none
+    HGDIOBJ HeaderFont;                // the column's heading, smaller than the report's font
+    HFONT ScaledHeaderFont;
     HBRUSH MarkBrush;                  // the marks of watched servers' lines
     HBRUSH RuleBrush;                  // rules thicker than one pixel
     std::vector<unsigned char> RowMarks;  // a mark left of each line that has one
@@ -30,6 +39,9 @@ constexpr int REPORT_MARGIN = 4;  // at 96 dpi
 
 // The window's resolution: its monitor's where the system tells, else the system's.
 int WindowDpi(HWND window);
+// A stock font as it is, or made for another resolution than the system's: then it is created and
+// kept in `scaled`, which the caller deletes (and which a later call replaces).
+HGDIOBJ FontForDpi(int stock, int dpi, HFONT& scaled);
 
 // The window's own context, a memory context with the report pen and the system font selected.
 void CreateReportCanvas(ReportCanvas& canvas, HWND window);
@@ -39,7 +51,13 @@ void ReleaseReportCanvas(ReportCanvas& canvas, HWND window);
 void SetReportDpi(ReportCanvas& canvas, int dpi);
 // Draws the text into a new report bitmap, replacing the old one.
 void RenderReport(ReportCanvas& canvas, const char* text);
-// Copies the report bitmap to the window inside its margin, with the marks in the margin to its left.
+// The graph column right of Zones, "Last 24 h" over a small graph beside each server line: how many
+// values a row takes at this client width (0 when there is no room), and the drawing of rows of that
+// many values (player counts, DOWN or not seen as gaps), row i beside the report's line i + 1.
+int GraphValuesPerRow(const ReportCanvas& canvas, int clientWidth);
+void RenderGraphColumn(ReportCanvas& canvas, int clientWidth, const int32_t* values, int rows, int perRow);
+// Copies the report bitmap to the window inside its margin, with the marks in the margin to its left
+// and the graph column to its right.
 void CopyReport(const ReportCanvas& canvas);
 // The line of the report at a client-area height, or -1 above or below it.
 int ReportRowAt(const ReportCanvas& canvas, int clientY);

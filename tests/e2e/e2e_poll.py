@@ -44,7 +44,8 @@ try:
             s.check("green text", shot.count(TEXT_GREEN, cx, cy, cx + 400, cy + 14 * 16) > 1000)
             # The widest name (row 5, Erollisi Marr) sets the stops: the zones column ends 150 px after it.
             name_end = first_column_end(shot, cx, cy + 5 * 16, cy + 6 * 16, cx + 400)
-            zones_end = rightmost_text(shot, cx, cy, cy + 16, cx + 500)
+            # (the graph column's heading follows the zones column, at least 2 px on)
+            zones_end = name_end and rightmost_text(shot, cx, cy, cy + 16, name_end + 152)
             s.check("columns follow the widest name", name_end and zones_end and 146 <= zones_end - name_end <= 156,
                     (name_end, zones_end))
         code = s.close_tallowin(p)

@@ -49,6 +49,7 @@ struct World {
                         [](void* c) { return Of(c).selectError; },
                         [](void* c, const char* text) { Of(c).fatal = text; },
                         [](void* c) { return Of(c).now; },
+                        [](void* c) { return Of(c).now / 60000; },
                         [](void* c, const unsigned char* code) {
                             World& w = Of(c);
                             w.sent.push_back({w.now, code[2]});
