@@ -78,6 +78,7 @@ add_windows_test(socket_win_test tests/win/socket_test.cpp tests/win/loopback_pe
 add_windows_test(render_win_test tests/win/render_test.cpp)
 add_windows_test(window_win_test tests/win/window_test.cpp tests/win/loopback_peer.cpp)
 add_windows_test(commands_win_test tests/win/commands_test.cpp tests/win/loopback_peer.cpp)
+add_windows_test(history_win_test tests/win/history_test.cpp)
 
 # A helper the end-to-end tests use to look at and poke the program's windows.
 add_executable(tallowin-probe tests/e2e/probe.cpp)
@@ -101,7 +102,7 @@ find_program(PYTHON3 python3)
 if(TALLOWIN_STATUSD AND PYTHON3)
   set(E2E_ARGS --arch ${TALLOWIN_WINEARCH} --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
       --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
-  foreach(test startup poll garbage menus notify)
+  foreach(test startup poll garbage menus notify history dpi)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS e2e)
   endforeach()

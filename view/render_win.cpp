@@ -119,19 +119,39 @@ int WindowDpi(HWND window) {
     return dpi > 0 ? dpi : SystemDpi();
 }
 
+int LineHeightOf(HGDIOBJ font) {
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, font);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(screen, &metrics);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    return metrics.tmHeight;
+}
+
 HGDIOBJ FontForDpi(int stock, int dpi, HFONT& scaled) {
     if (scaled) DeleteObject(scaled);
     scaled = nullptr;
     HGDIOBJ font = GetStockObject(stock);
     const int system = SystemDpi();
     LOGFONTA shape;
-    if (dpi != system && GetObjectA(font, sizeof shape, &shape) == sizeof shape) {
-        shape.lfHeight = MulDiv(shape.lfHeight, dpi, system);
-        shape.lfWidth = MulDiv(shape.lfWidth, dpi, system);
-        scaled = CreateFontIndirectA(&shape);
-        if (scaled) font = scaled;
+    // Past 96 dpi the stock font's stated width may still be the one for 96 dpi, which squeezes it:
+    // the font is made again in its natural width, with the stock font's line height scaled.
+    if ((dpi == system && dpi == BASE_DPI) || GetObjectA(font, sizeof shape, &shape) != sizeof shape) return font;
+    const int lineHeight = MulDiv(LineHeightOf(font), dpi, system);
+    shape.lfHeight = lineHeight;
+    shape.lfWidth = 0;
+    scaled = CreateFontIndirectA(&shape);
+    // The face the mapper chose may set its lines a little apart: asked once more, it matches.
+    const int made = scaled ? LineHeightOf(scaled) : 0;
+    if (made > 0 && made != lineHeight) {
+        shape.lfHeight = MulDiv(lineHeight, lineHeight, made);
+        if (HFONT closer = CreateFontIndirectA(&shape)) {
+            DeleteObject(scaled);
+            scaled = closer;
+        }
     }
-    return font;
+    return scaled ? scaled : font;
 }
 
 void CreateReportCanvas(ReportCanvas& canvas, HWND window) {

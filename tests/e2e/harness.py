@@ -1,5 +1,5 @@
 """Runs the real Tallowin.exe under Wine against tallowin-statusd and looks at what a user sees."""
-import argparse, json, os, shutil, subprocess, sys, time
+import argparse, glob, json, os, shutil, subprocess, sys, time
 
 WM_CLOSE, WM_SYSCOMMAND, SC_MINIMIZE, WM_TRAYNOTIFY, WM_LBUTTONUP = 0x10, 0x112, 0xF020, 0x8064, 0x202
 WM_KEYDOWN, WM_COMMAND, VK_RETURN, VK_ESCAPE, VK_DOWN, VK_UP = 0x100, 0x111, 0x0D, 0x1B, 0x28, 0x26
@@ -33,6 +33,10 @@ class Session:
         self.env.pop("TALLOWIN_STATUS_HOST", None)
         if not self.env.get("DISPLAY"):
             raise SystemExit("the end-to-end tests need an X display (DISPLAY)")
+        # Each test starts without the history earlier tests left in the prefix.
+        for old in glob.glob(os.path.join(self.args.prefix, "drive_c", "users", "*", "AppData", "Local", "Tallowin",
+                                          "history.*")):
+            os.remove(old)
         self.started = []
         self.failures = 0
         self.checks = 0

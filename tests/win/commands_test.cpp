@@ -275,7 +275,8 @@ TEST_F(Options, FillsFromTheSettingsAndOkWritesThemBack) {
                 shown = {Field(IDC_EXE_PATH), Field(IDC_PRIMARY_SERVER), Field(IDC_MIN_PLAYERS)};
                 shown.push_back(std::to_string(SendDlgItemMessageA(dialog, IDC_PRIMARY_SERVER, CB_GETCOUNT, 0, 0)));
                 EXPECT_TRUE(Checked(IDC_SORT_PLAYERS));
-                EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SORT_PLAYERS)));
+                EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SORT_PLAYERS)));
+                SendDlgItemMessageA(dialog, IDC_SORT_NAME, BM_CLICK, 0, 0);
                 EXPECT_TRUE(Checked(IDC_RUN_ON_STARTUP));
                 EXPECT_TRUE(Checked(IDC_NOTIFY_CHANGES));
                 SendDlgItemMessageA(dialog, IDC_NOTIFY_CHANGES, BM_CLICK, 0, 0);
@@ -291,7 +292,7 @@ TEST_F(Options, FillsFromTheSettingsAndOkWritesThemBack) {
     EXPECT_EQ(settings.MinPlayers, 12);
     EXPECT_EQ(settings.PrimaryServer, "Luclin");
     EXPECT_EQ(settings.EverquestExe, "C:\\EQ\\eqgame.exe");
-    EXPECT_EQ(settings.SortOrder, SORT_BY_PLAYERS);
+    EXPECT_EQ(settings.SortOrder, SORT_BY_NAME);
     EXPECT_FALSE(settings.RunOnStartup);
     EXPECT_FALSE(settings.NotifyChanges);
 }
