@@ -65,10 +65,7 @@ bool ReadFileVersion(const char* path, char* out, size_t room) {
 }
 
 INT_PTR RunAboutDialog(HINSTANCE instance, HWND owner) {
-    if (BringOpenDialogForward()) return IDCANCEL;
-    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
-    OpenDialog = nullptr;
-    return result;
+    return RunOneDialog(instance, IDD_ABOUT, owner, AboutDialogProc);
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

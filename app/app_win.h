@@ -35,6 +35,14 @@ struct App {
     std::string HistoryFolder;       // where history.dat is kept
     std::string DisplayText;         // the report as drawn: its server lines in the chosen order
     std::vector<int32_t> GraphBuckets;  // the graph column's values, a row of them a server line
+    // What the graph column was last drawn for: its minute, geometry and servers. The minute's
+    // counts change only by a pixel's worth, so within it the column is drawn again only when
+    // the lines or the window change.
+    struct {
+        uint32_t Minute;
+        int ClientWidth, LineHeight, ReportHeight, TextColumn, Dpi;
+        std::vector<std::string> Names;
+    } GraphDrawnFor{};
 };
 
 constexpr unsigned HISTORY_TIMER_EVENT = 2;

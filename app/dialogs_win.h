@@ -11,6 +11,8 @@
 
 extern const char* const RUN_KEY;
 
+using FileChooser = BOOL(WINAPI*)(OPENFILENAMEA*);
+
 // Runs the Options dialog modally over the given settings and server list; IDOK, 2 or -1. While
 // one of the two dialogs is open, either request brings that one to the front and returns 2.
 INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers);
@@ -24,21 +26,27 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void PlaceDialog(HWND dialog);
 // The dialog open now, kept from its WM_INITDIALOG until its run ends.
 extern HWND OpenDialog;
-// Brings the open dialog to the front; false when none is open.
-bool BringOpenDialogForward();
+// Runs one of the two dialogs modally, unless one is open already: that one comes to the front
+// and the result is IDCANCEL.
+INT_PTR RunOneDialog(HINSTANCE instance, int id, HWND owner, DLGPROC procedure);
 
 // Deletes the value "Tallowin" under root\path and, when run is set, writes it again with the
 // program's quoted path. False when the key cannot be opened.
 bool RewriteRunEntry(HKEY root, const char* path, bool run, const char* programPath);
+
+// A file chooser's request of the 400 layout, zero but for these; the caller sets the rest.
+void FillFileRequest(OPENFILENAMEA& request, HWND owner, const char* filter, char* file, const char* title,
+                     DWORD flags, const char* extension);
+// Runs a chooser and puts the current directory back afterwards: the chooser leaves it in the
+// folder chosen, which would keep that folder in use while the program runs.
+BOOL ChooseKeepingDirectory(FileChooser chooser, OPENFILENAMEA& request);
 
 // A call of comdlg32, which is loaded on first use; null when it cannot be had.
 using AnyCall = void (*)();
 AnyCall CommonDialogCall(const char* name);
 
 // The file chooser the browse button uses: GetOpenFileNameA from comdlg32, loaded on first use.
-// Tests put their own here. The current directory is put back afterwards, since the chooser
-// leaves it in the chosen folder, which would keep that folder in use.
-using FileChooser = BOOL(WINAPI*)(OPENFILENAMEA*);
+// Tests put their own here.
 extern FileChooser ChooseGameFile;
 
 // Reads the file version of the given module's file into "Version a.b.c.d"; false (and out

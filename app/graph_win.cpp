@@ -211,19 +211,9 @@ void OnSaveCsv(HWND window) {
     char file[MAX_PATH];
     lstrcpynA(file, CsvFileName(*server).c_str(), sizeof file);
     OPENFILENAMEA request;
-    ZeroMemory(&request, sizeof request);
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    request.hwndOwner = window;
-    request.lpstrFilter = "CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
-    request.lpstrFile = file;
-    request.nMaxFile = sizeof file;
-    request.lpstrTitle = "Save as CSV";
-    request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    request.lpstrDefExt = "csv";
-    char directory[MAX_PATH] = "";
-    const DWORD kept = GetCurrentDirectoryA(sizeof directory, directory);
-    const BOOL chosen = SaveCsvChooser(&request);
-    if (kept > 0 && kept < sizeof directory) SetCurrentDirectoryA(directory);
+    FillFileRequest(request, window, "CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0", file, "Save as CSV",
+                    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, "csv");
+    const BOOL chosen = ChooseKeepingDirectory(SaveCsvChooser, request);
     if (!chosen) return;
     const ServerHistory* history = FindServerHistory(TheApp.Client.Counts, *server);
     const std::string csv = history ? ServerHistoryCsv(*history) : "time,players,peak\n";

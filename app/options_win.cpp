@@ -85,20 +85,9 @@ void OnBrowse(HWND dialog) {
     char file[MAX_PATH] = "";
     GetDlgItemTextA(dialog, IDC_EXE_PATH, file, sizeof file);
     OPENFILENAMEA request;
-    ZeroMemory(&request, sizeof request);
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    request.hwndOwner = dialog;
-    request.lpstrFilter = "Executable Programs (*.exe)\0*.exe\0";
-    request.lpstrFile = file;
-    request.nMaxFile = sizeof file;
-    request.lpstrTitle = "Select the EverQuest Executable";
-    request.Flags = OFN_LONGNAMES | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    request.lpstrDefExt = "exe";
-    char directory[MAX_PATH] = "";
-    const DWORD kept = GetCurrentDirectoryA(sizeof directory, directory);
-    const BOOL chosen = ChooseGameFile(&request);
-    if (kept > 0 && kept < sizeof directory) SetCurrentDirectoryA(directory);
-    if (chosen) SetDlgItemTextA(dialog, IDC_EXE_PATH, file);
+    FillFileRequest(request, dialog, "Executable Programs (*.exe)\0*.exe\0", file, "Select the EverQuest Executable",
+                    OFN_LONGNAMES | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "exe");
+    if (ChooseKeepingDirectory(ChooseGameFile, request)) SetDlgItemTextA(dialog, IDC_EXE_PATH, file);
 }
 
 void OnOptionsCommand(HWND dialog, WPARAM wParam) {
@@ -119,19 +108,42 @@ AnyCall CommonDialogCall(const char* name) {
 FileChooser ChooseGameFile = ChooseWithCommonDialog;
 HWND OpenDialog;
 
-bool BringOpenDialogForward() {
-    if (!OpenDialog || !IsWindow(OpenDialog)) return false;
-    SetForegroundWindow(OpenDialog);
-    return true;
+void FillFileRequest(OPENFILENAMEA& request, HWND owner, const char* filter, char* file, const char* title,
+                     DWORD flags, const char* extension) {
+    ZeroMemory(&request, sizeof request);
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter;
+    request.lpstrFile = file;
+    request.nMaxFile = MAX_PATH;
+    request.lpstrTitle = title;
+    request.Flags = flags;
+    request.lpstrDefExt = extension;
+}
+
+BOOL ChooseKeepingDirectory(FileChooser chooser, OPENFILENAMEA& request) {
+    char directory[MAX_PATH] = "";
+    const DWORD kept = GetCurrentDirectoryA(sizeof directory, directory);
+    const BOOL chosen = chooser(&request);
+    if (kept > 0 && kept < sizeof directory) SetCurrentDirectoryA(directory);
+    return chosen;
+}
+
+INT_PTR RunOneDialog(HINSTANCE instance, int id, HWND owner, DLGPROC procedure) {
+    if (OpenDialog && IsWindow(OpenDialog)) {
+        SetForegroundWindow(OpenDialog);
+        return IDCANCEL;
+    }
+    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(id), owner, procedure, 0);
+    OpenDialog = nullptr;
+    return result;
 }
 
 INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers) {
-    if (BringOpenDialogForward()) return IDCANCEL;
+    if (OpenDialog && IsWindow(OpenDialog)) return RunOneDialog(instance, IDD_OPTIONS, owner, OptionsDialogProc);
     editedSettings = &settings;
     offeredServers = &servers;
-    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), owner, OptionsDialogProc, 0);
-    OpenDialog = nullptr;
-    return result;
+    return RunOneDialog(instance, IDD_OPTIONS, owner, OptionsDialogProc);
 }
 
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -80,15 +80,42 @@ void ShowReportAgain() {
     ShowReport(text && text[0] ? text : "Waiting for server data...", TheApp.ShowingReport);
 }
 
+// Whether the graph column would look as it was last drawn, noting what it is drawn for now.
+bool GraphColumnUnchanged(int clientWidth, uint32_t minute) {
+    App& app = TheApp;
+    auto& drawn = app.GraphDrawnFor;
+    const ReportCanvas& c = app.Canvas;
+    bool same = drawn.Minute == minute && drawn.ClientWidth == clientWidth && drawn.LineHeight == c.LineHeight &&
+                drawn.ReportHeight == c.ReportHeight && drawn.TextColumn == c.TextColumn && drawn.Dpi == c.Dpi &&
+                drawn.Names.size() == app.ReportRows.size();
+    drawn.Names.resize(app.ReportRows.size());
+    for (size_t row = 0; row < app.ReportRows.size(); ++row) {
+        const std::string& name = app.Client.Decode.ServerList[app.ReportRows[row]].Name;
+        if (drawn.Names[row] != name) {
+            same = false;
+            drawn.Names[row] = name;
+        }
+    }
+    drawn.Minute = minute;
+    drawn.ClientWidth = clientWidth;
+    drawn.LineHeight = c.LineHeight;
+    drawn.ReportHeight = c.ReportHeight;
+    drawn.TextColumn = c.TextColumn;
+    drawn.Dpi = c.Dpi;
+    return same;
+}
+
 void DrawGraphColumn() {
     App& app = TheApp;
     RECT client{};
     GetClientRect(app.Window, &client);
+    const uint32_t minute = CurrentMinute();
+    if (GraphColumnUnchanged(client.right, minute)) return;
     const bool hadGraphs = app.Canvas.GraphWidth > 0;
     const int perRow = GraphValuesPerRow(app.Canvas, client.right);
     const size_t rows = perRow > 0 ? app.ReportRows.size() : 0;
     app.GraphBuckets.assign(rows * static_cast<size_t>(perRow), HISTORY_NONE);
-    const uint32_t first = CurrentMinute() - (DAY_MINUTES - 1);
+    const uint32_t first = minute - (DAY_MINUTES - 1);
     for (size_t row = 0; row < rows; ++row) {
         const ServerHistory* history =
             FindServerHistory(app.Client.Counts, app.Client.Decode.ServerList[app.ReportRows[row]].Name);

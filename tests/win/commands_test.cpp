@@ -10,6 +10,7 @@
 #include "app/app_win.h"
 #include "res/resource.h"
 #include "app/dialogs_win.h"
+#include "app/tray_win.h"
 #include "status/socket_win.h"
 #include "tests/win/loopback_peer.h"
 
@@ -237,6 +238,40 @@ TEST_F(Commands, LaunchReportsWhatGoesWrongAndLeavesNoHandleOpen) {
     PumpMessages(300);
     EXPECT_TRUE(boxes.Texts().empty());
     EXPECT_EQ(OpenHandles(), before);
+}
+
+TEST_F(Commands, TheKeyboardReachesBothMenusAndTheWindow) {
+    TrayIconVersion = NOTIFYICON_VERSION_4;
+    POINT corner{TheApp.Canvas.Margin, TheApp.Canvas.Margin};
+    ClientToScreen(window, &corner);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        POINT at;
+        UINT defaultId;
+    } cases[] = {
+        {WM_TRAYNOTIFY, MAKEWPARAM(300, 400), MAKELPARAM(WM_CONTEXTMENU, TRAY_ICON_ID), {300, 400}, ID_SHOW},
+        {WM_CONTEXTMENU, 0, -1, corner, ID_OPTIONS},
+        {WM_SYSKEYDOWN, VK_F10, 0, corner, ID_OPTIONS},
+    };
+    for (const auto& c : cases) {
+        MenuSeen seen;
+        Script({ReadMenu(seen)});
+        SendMessageA(window, c.message, c.wParam, c.lParam);
+        EXPECT_EQ(seen.defaultId, c.defaultId) << c.message;
+        EXPECT_EQ(seen.place.left, c.at.x) << c.message;
+        EXPECT_EQ(seen.place.top, c.at.y) << c.message;
+    }
+    // Under version 4 the shell's own button-up messages are followed by the events above: no second menu.
+    MenuSeen none;
+    Script({ReadMenu(none)});
+    SendMessageA(window, WM_TRAYNOTIFY, 0, MAKELPARAM(WM_RBUTTONUP, TRAY_ICON_ID));
+    EXPECT_TRUE(none.ids.empty());
+    Script({});
+    SendMessageA(window, WM_TRAYNOTIFY, 0, MAKELPARAM(NIN_KEYSELECT, TRAY_ICON_ID));
+    EXPECT_TRUE(IsWindowVisible(window));
+    TrayIconVersion = 0;
 }
 
 TEST_F(Commands, ShowIsPostedLikeATrayClick) {
