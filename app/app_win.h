@@ -33,6 +33,7 @@ struct App {
     std::string MenuServer;          // the server whose line the client menu was opened on
     char PausedUntil[6] = "";        // "HH:MM", local time, while alerts are paused
     std::string HistoryFolder;       // where history.dat is kept
+    bool HistoryWritable = true;     // false when the file there could not be read
     std::string DisplayText;         // the report as drawn: its server lines in the chosen order
     std::vector<int32_t> GraphBuckets;  // the graph column's values, a row of them a server line
     // What the graph column was last drawn for: its minute, geometry and servers. The minute's

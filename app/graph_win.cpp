@@ -202,20 +202,23 @@ bool WriteTextFile(const char* path, const std::string& text) {
     const bool done = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                       written == text.size();
     CloseHandle(file);
+    if (!done) DeleteFileA(path);  // no half a file left behind
     return done;
 }
 
 void OnSaveCsv(HWND window) {
-    const std::string* server = ServerOf(window);
-    if (!server) return;
+    // A copy: other graph windows may open and close while the chooser runs.
+    const std::string* shown = ServerOf(window);
+    if (!shown) return;
+    const std::string server = *shown;
     char file[MAX_PATH];
-    lstrcpynA(file, CsvFileName(*server).c_str(), sizeof file);
+    lstrcpynA(file, CsvFileName(server).c_str(), sizeof file);
     OPENFILENAMEA request;
     FillFileRequest(request, window, "CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0", file, "Save as CSV",
                     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, "csv");
     const BOOL chosen = ChooseKeepingDirectory(SaveCsvChooser, request);
-    if (!chosen) return;
-    const ServerHistory* history = FindServerHistory(TheApp.Client.Counts, *server);
+    if (!chosen || !IsWindow(window)) return;
+    const ServerHistory* history = FindServerHistory(TheApp.Client.Counts, server);
     const std::string csv = history ? ServerHistoryCsv(*history) : "time,players,peak\n";
     if (!WriteTextFile(file, csv)) MessageBoxA(window, "Unable to save the file", "Error", MB_ICONWARNING);
 }

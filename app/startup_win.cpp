@@ -75,7 +75,9 @@ void RunMessageLoop() {
 }
 }  // namespace
 
-void SaveUserHistory() { SaveHistoryFile(TheApp.Client.Counts, TheApp.HistoryFolder); }
+void SaveUserHistory() {
+    if (TheApp.HistoryWritable) SaveHistoryFile(TheApp.Client.Counts, TheApp.HistoryFolder);
+}
 
 void SaveUserSettings(const Settings& settings) {
     RegistryStore key = UserSettingsKey();
@@ -111,7 +113,9 @@ int RunTallowin(HINSTANCE instance) {
     }
     LoadUserSettings(app.UserSettings);
     app.HistoryFolder = HistoryFolder();
-    LoadHistoryFile(app.Client.Counts, app.HistoryFolder, CurrentMinute());
+    // A file that could not be read stays as it is for this run rather than be replaced.
+    app.HistoryWritable = LoadHistoryFile(app.Client.Counts, app.HistoryFolder, CurrentMinute()) !=
+                          HistoryFileState::Unreadable;
     const Settings& s = app.UserSettings;
     HWND window = CreateWindowExA(0, MAKEINTATOM(app.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, s.X, s.Y, s.Width,
                                   s.Height, nullptr, nullptr, instance, nullptr);

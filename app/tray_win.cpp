@@ -28,10 +28,11 @@ UINT AskForVersion4(HWND window) {
 UINT TrayIconVersion;
 
 void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON icon, const char* tip) {
-    FillIdentity(record, window, TRAY_RECORD_SIZE);
-    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    // Under version 4 the shell shows the standard tooltip only when asked to.
-    if (TrayIconVersion == NOTIFYICON_VERSION_4) record.uFlags |= NIF_SHOWTIP;
+    // Under version 4 the shell shows the standard tooltip only when asked to, in the record of
+    // that version.
+    const bool version4 = TrayIconVersion == NOTIFYICON_VERSION_4;
+    FillIdentity(record, window, version4 ? sizeof record : TRAY_RECORD_SIZE);
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | (version4 ? NIF_SHOWTIP : 0);
     record.uCallbackMessage = WM_TRAYNOTIFY;
     if (operation == NIM_ADD || operation == NIM_MODIFY) record.hIcon = icon;
     lstrcpynA(record.szTip, tip ? tip : "", 64);

@@ -75,6 +75,19 @@ void ShowReport(const char* text, bool report) {
     if (report) RedrawGraphWindows();
 }
 
+// The lines drawn point into the server list of the last decode; a decode that left the list
+// shorter, whose report is not drawn yet (a message of the shell can come in between), leaves them
+// stale until it is.
+void DropStaleRows() {
+    App& app = TheApp;
+    for (size_t server : app.ReportRows) {
+        if (server >= app.Client.Decode.ServerList.size()) {
+            app.ReportRows.clear();
+            return;
+        }
+    }
+}
+
 void ShowReportAgain() {
     const char* text = TheApp.Client.ReportText;
     ShowReport(text && text[0] ? text : "Waiting for server data...", TheApp.ShowingReport);
@@ -110,6 +123,7 @@ void DrawGraphColumn() {
     RECT client{};
     GetClientRect(app.Window, &client);
     const uint32_t minute = CurrentMinute();
+    DropStaleRows();
     if (GraphColumnUnchanged(client.right, minute)) return;
     const bool hadGraphs = app.Canvas.GraphWidth > 0;
     const int perRow = GraphValuesPerRow(app.Canvas, client.right);
@@ -128,6 +142,7 @@ void DrawGraphColumn() {
 
 void MarkWatchedRows() {
     App& app = TheApp;
+    DropStaleRows();
     const std::vector<ServerEntry>& servers = app.Client.Decode.ServerList;
     app.Canvas.RowMarks.assign(app.ReportRows.size() + 1, 0);  // the header line has none
     for (size_t row = 0; row < app.ReportRows.size(); ++row)
@@ -136,6 +151,7 @@ void MarkWatchedRows() {
 }
 
 int ServerAtPoint(int clientY) {
+    DropStaleRows();
     const int row = ReportRowAt(TheApp.Canvas, clientY);
     if (row < 1 || static_cast<size_t>(row) > TheApp.ReportRows.size()) return -1;
     return static_cast<int>(TheApp.ReportRows[row - 1]);
@@ -299,7 +315,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnTimer(HWND window, WPARAM wParam) {
     if (wParam == HISTORY_TIMER_EVENT) {
-        TrimHistory(TheApp.Client.Counts, CurrentMinute());
+        const uint32_t minute = CurrentMinute();
+        if (!HistoryTakes(TheApp.Client.Counts, minute)) return 0;  // a clock gone back trims nothing
+        TrimHistory(TheApp.Client.Counts, minute);
         SaveUserHistory();
         return 0;
     }

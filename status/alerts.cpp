@@ -2,12 +2,11 @@
 //
 // The rule, server by server:
 // - A new state counts (is confirmed) once two reports in a row have shown it, so one odd answer
-//   tells nothing.
-// - Up at exactly the minimum counts only after five reports; at least one player more counts
-//   after two. A count hovering around the minimum therefore crosses back rarely.
-// - For ten minutes after a confirmed change only a clear change counts: DOWN, unlisted, two or more
-//   players below the minimum, or at least one above it. So a hovering count tells at most one change
-//   in ten minutes, while a server that really goes down or comes back is told within two reports.
+//   tells nothing. Going DOWN or out of the names answer, and coming back from either, count so.
+// - Between too few players and enough of them, the count itself is the doubt: for ten minutes
+//   after a confirmed change no such change counts, and up at exactly the minimum counts only after
+//   five reports (one player more counts after two). A count hovering around the minimum therefore
+//   tells at most one change in ten minutes, however it hovers.
 // - The user is told what the confirmed state is now, whenever that differs from what was last
 //   told: after a pause, a busy spell or a refused balloon, a change that reversed meanwhile is
 //   never shown, and one that still stands is shown once.
@@ -55,21 +54,19 @@ void SyncWatchList(AlertState& state, const Settings& settings) {
     for (const std::string& name : settings.WatchedServers) add(name);
 }
 
-bool IsClear(ServerState state, int32_t players, int32_t minPlayers) {
-    switch (state) {
-    case ServerState::Unlisted: return true;
-    case ServerState::Down: return players < 0 || static_cast<int64_t>(players) <= static_cast<int64_t>(minPlayers) - 2;
-    case ServerState::Up: return static_cast<int64_t>(players) >= static_cast<int64_t>(minPlayers) + 1;
-    default: return false;
-    }
+// DOWN or no longer listed: the server is off, not merely short of players.
+bool IsOff(ServerState state, int32_t players) {
+    return state == ServerState::Unlisted || (state == ServerState::Down && players < 0);
 }
 
 bool Confirms(WatchedServer& s, int32_t players, int32_t minPlayers, uint32_t now) {
     if (s.Streak < ALERT_CONFIRM_REPORTS) return false;
-    if (s.Settling && now - s.ConfirmedAt >= ALERT_SETTLE_MS) s.Settling = false;
-    const bool clear = IsClear(s.Seen, players, minPlayers);
-    if (s.Settling && !clear) return false;
-    if (s.Seen == ServerState::Up && !clear) return s.Streak >= ALERT_WEAK_UP_REPORTS;
+    if (IsOff(s.Confirmed, s.Players) || IsOff(s.Seen, players)) return true;
+    // Between too few players and enough of them: settled first, and up only clearly or lastingly.
+    if (s.Settling && now - s.ConfirmedAt < ALERT_SETTLE_MS) return false;
+    s.Settling = false;
+    if (s.Seen == ServerState::Up && static_cast<int64_t>(players) < static_cast<int64_t>(minPlayers) + 1)
+        return s.Streak >= ALERT_WEAK_UP_REPORTS;
     return true;
 }
 

@@ -147,7 +147,7 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
 
     std::vector<ServerEntry>& list = results.ServerList;
     results.TotalPlayers = 0;
-    results.PrimaryListed = false;
+    bool listed = false;  // kept only by a decode that gets through the names
     ReportWriter writer{reportText, 0};
     writer.Literal("Servers\tPlayers\tZones\n");
     RecordCursor records{statusBuffer, statusLength, firstCount, secondCount};
@@ -178,11 +178,12 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
         if (primaryServer.size() == nameLength &&
             std::memcmp(primaryServer.data(), name, nameLength) == 0) {
             results.PrimaryPlayers = players;
-            results.PrimaryListed = true;
+            listed = true;
         }
         pos += static_cast<uint32_t>(nameLength) + 1;
     }
     list.resize(entries);
+    results.PrimaryListed = listed;
     writer.Number(results.TotalPlayers);
     writer.Literal(" Players on EverQuest");
     return true;

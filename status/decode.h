@@ -20,7 +20,7 @@ struct DecodeResults {
     std::vector<ServerEntry> ServerList;
     int32_t TotalPlayers = 0;
     int32_t PrimaryPlayers = 0;  // kept across decodes that do not find the primary server
-    bool PrimaryListed = false;  // whether the last decode that got to the names found it
+    bool PrimaryListed = false;  // whether the last successful decode found it
 };
 
 extern const char* const BAD_STATUS_TEXT;

@@ -189,8 +189,9 @@ void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes
     const uint16_t* counts = server.Counts.data();
     const uint8_t* rises = server.Rises.data();
     for (int bucket = 0; bucket < count; ++bucket) {
+        // With more buckets than minutes, a bucket shows the minute it starts in rather than a gap.
         const uint64_t from = std::max(seenFrom, edge(bucket));
-        const uint64_t to = std::min(seenTo, edge(bucket + 1));
+        const uint64_t to = std::min(seenTo, std::max(edge(bucket + 1), edge(bucket) + 1));
         int32_t highest = HISTORY_NONE;
         size_t slot = from < to ? Slot(static_cast<uint32_t>(from)) : 0;
         for (uint64_t m = from; m < to; ++m) {
@@ -219,12 +220,15 @@ bool PeakInRange(const ServerHistory& server, uint32_t first, uint32_t minutes, 
 void LocalMinuteText(uint32_t minute, char* text) {
     const std::time_t time = static_cast<std::time_t>(minute) * 60;
     const std::tm* local = std::localtime(&time);
-    if (!local) {
-        std::snprintf(text, 20, "%u", minute);
-        return;
+    char whole[64];
+    if (local) {
+        std::snprintf(whole, sizeof whole, "%04d-%02d-%02dT%02d:%02d:00", local->tm_year + 1900, local->tm_mon + 1,
+                      local->tm_mday, local->tm_hour, local->tm_min);
+    } else {
+        std::snprintf(whole, sizeof whole, "%u", minute);
     }
-    std::snprintf(text, 20, "%04d-%02d-%02dT%02d:%02d:00", (local->tm_year + 1900) % 10000, local->tm_mon + 1,
-                  local->tm_mday, local->tm_hour, local->tm_min);
+    std::memcpy(text, whole, 19);
+    text[19] = 0;
 }
 
 std::string ServerHistoryCsv(const ServerHistory& server) {
@@ -241,6 +245,12 @@ std::string ServerHistoryCsv(const ServerHistory& server) {
         csv += line;
     }
     return csv;
+}
+
+bool HistoryTakes(const History& history, uint32_t minute) {
+    for (const ServerHistory& server : history.Servers)
+        if (uint64_t{minute} + 60 < server.Newest) return false;
+    return true;
 }
 
 void TrimHistory(History& history, uint32_t minute) {

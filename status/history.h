@@ -59,6 +59,10 @@ void LocalMinuteText(uint32_t minute, char* text);
 // One server's samples as CSV: a line "time,players,peak", then one line a minute seen, oldest
 // first, the time in local time, DOWN as an empty field.
 std::string ServerHistoryCsv(const ServerHistory& server);
+// Whether a report at `minute` may be added: not when the clock has gone back more than an hour
+// behind what the history holds, as a machine with a wrong clock does before it is set; adding
+// would forget the newer samples.
+bool HistoryTakes(const History& history, uint32_t minute);
 // Forgets samples older than 7 days before `minute`, and servers left with none.
 void TrimHistory(History& history, uint32_t minute);
 

@@ -82,8 +82,9 @@ HistoryFileState LoadHistoryFile(History& history, const std::string& folder, ui
     const std::string path = InFolder(folder, "history.dat");
     std::vector<unsigned char> bytes;
     bool missing = false;
-    if (!ReadWhole(path, bytes, missing) && missing) return HistoryFileState::Missing;
+    if (!ReadWhole(path, bytes, missing)) return missing ? HistoryFileState::Missing : HistoryFileState::Unreadable;
     if (LoadHistory(history, bytes.data(), bytes.size(), nowMinute)) return HistoryFileState::Loaded;
-    MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING))
+        return HistoryFileState::Unreadable;
     return HistoryFileState::Damaged;
 }

@@ -17,8 +17,10 @@ uint32_t CurrentMinute();
 // False when any step fails; the old file then stays.
 bool SaveHistoryFile(const History& history, const std::string& folder);
 
-enum class HistoryFileState { Loaded, Missing, Damaged };
+enum class HistoryFileState { Loaded, Missing, Damaged, Unreadable };
 // Reads folder\history.dat, trimmed to the week before nowMinute. A missing file starts an empty
 // history; a file that is short, damaged, of another version or foreign does too, and is kept as
-// history.bad (replacing an older one) for the user to look at.
+// history.bad (replacing an older one) for the user to look at. A file that cannot be read or set
+// aside (in use, no access) starts an empty history too and is left where it is: the caller must
+// not save over it.
 HistoryFileState LoadHistoryFile(History& history, const std::string& folder, uint32_t nowMinute);

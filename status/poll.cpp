@@ -81,7 +81,8 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {
         client.ObservedAnswers = b.StatusAnswers;
         ObserveReport(client.Alerts, settings, client.Decode.ServerList, now);
-        AddReport(client.Counts, host.Minute(host.Context), client.Decode.ServerList);
+        const uint32_t minute = host.Minute(host.Context);
+        if (HistoryTakes(client.Counts, minute)) AddReport(client.Counts, minute, client.Decode.ServerList);
     }
     TellDueChanges(client, settings, host, now);
     client.PollFailures = 0;

@@ -64,6 +64,7 @@ TEST(Decode, PrimaryPlayersFollowsAnExactMatchOnly) {
         d.Hold(WorkedNames(), WorkedStatus());
         d.Decode(c.primary);
         EXPECT_EQ(d.results.PrimaryPlayers, c.expected) << c.primary;
+        EXPECT_EQ(d.results.PrimaryListed, c.expected != 55) << c.primary;
     }
 }
 
@@ -189,6 +190,9 @@ TEST(Decode, RecordsBeyondTheStatusLengthAreNotRead) {
     EXPECT_TRUE(d.results.ServerList.empty());
     EXPECT_EQ(d.results.TotalPlayers, 1234 + 123);
     EXPECT_EQ(d.results.PrimaryPlayers, 123);
+    d.results.PrimaryListed = true;  // as the last good decode left it: a failed one says nothing new
+    d.Decode("Gamma");
+    EXPECT_TRUE(d.results.PrimaryListed);
 }
 
 TEST(Decode, GroupsWithOtherFirstCountsUseTheStatedPositions) {

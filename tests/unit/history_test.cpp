@@ -67,7 +67,7 @@ TEST(History, Buckets) {
         {s, 6, true, {9}},
         {s, 6, false, {3, DOWN, 5, DOWN}},  // uneven buckets
         {s - 4, 12, false, {NONE, 3, 5, DOWN}},
-        {s, 2, false, {NONE, 3, NONE, DOWN}},  // more buckets than minutes
+        {s, 2, false, {3, 3, DOWN, DOWN}},  // more buckets than minutes: no gaps between them
     };
     for (const auto& [first, minutes, peaks, expected] : cases) {
         std::vector<int32_t> out(expected.size());

@@ -68,6 +68,12 @@ TEST(HistoryFile, SavedWholeReadBackAndDamageSetAside) {
     EXPECT_EQ(Read(dat), good);
     RemoveDirectoryA((folder + "\\history.tmp").c_str());
 
+    // A file in use is neither read nor set aside: it must be left for a later run.
+    HANDLE held = CreateFileA(dat.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(LoadHistoryFile(loaded, folder, now), HistoryFileState::Unreadable);
+    CloseHandle(held);
+    EXPECT_EQ(Read(dat), good);
+
     std::string flipped = good;
     flipped[flipped.size() / 2] ^= 0x40;
     for (const std::string& damaged : {flipped, good.substr(0, good.size() - 1), std::string("PK\3\4 not ours"),

@@ -131,8 +131,8 @@ int ShowHistory(const std::string& path, const std::string* serverName, bool csv
     std::string error;
     if (!ReadFileBytes(path, HISTORY_FILE_MOST, "a history file has less than 8 MiB", bytes, error)) return Fail(error);
     History history;
-    const uint32_t nowMinute = static_cast<uint32_t>(std::time(nullptr) / 60);
-    if (!LoadHistory(history, bytes.data(), bytes.size(), nowMinute))
+    // A kept copy is read as it stands, however old: no trimming to the week before today.
+    if (!LoadHistory(history, bytes.data(), bytes.size(), 0))
         return Fail(path + " is not a history file, or it is damaged");
     const ServerHistory* only = serverName ? FindServerHistory(history, *serverName) : nullptr;
     if (serverName && only == nullptr) return Fail("no server named " + *serverName + " in " + path);
