@@ -190,9 +190,10 @@ TEST_F(Commands, TheAlertItemsShowThePauseAndTheRecentChanges) {
 }
 
 TEST_F(Commands, AServersLineOffersToWatchIt) {
-    TheApp.Client.Decode.ServerList = {{"Alpha", 1, -1}, {"Beta", 2, 3}, {"Gamma", 4, 5}};
+    TheApp.Client.Decode.ServerList = {{"Gamma", 4, 5}, {"Alpha", 1, -1}, {"Beta", 2, 3}};
     TheApp.UserSettings.PrimaryServer = "Beta";
-    ShowReport("Servers\tPlayers\tZones\nAlpha\t1\tNA\nBeta\t2\t3\nGamma\t4\t5\n7 Players on EverQuest", true);
+    TheApp.UserSettings.SortOrder = SORT_BY_NAME;  // the lines drawn: Alpha, Beta, Gamma
+    ShowReport("Servers\tPlayers\tZones\nGamma\t4\t5\nAlpha\t1\tNA\nBeta\t2\t3\n7 Players on EverQuest", true);
     auto clientMenuAtRow = [&](int row) {
         MenuSeen seen;
         Script({ReadMenu(seen)});
