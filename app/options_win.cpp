@@ -140,9 +140,11 @@ INT_PTR RunOneDialog(HINSTANCE instance, int id, HWND owner, DLGPROC procedure) 
 }
 
 INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers) {
-    if (OpenDialog && IsWindow(OpenDialog)) return RunOneDialog(instance, IDD_OPTIONS, owner, OptionsDialogProc);
-    editedSettings = &settings;
-    offeredServers = &servers;
+    // The dialog already open keeps what it edits; a second request only brings it forward.
+    if (!OpenDialog || !IsWindow(OpenDialog)) {
+        editedSettings = &settings;
+        offeredServers = &servers;
+    }
     return RunOneDialog(instance, IDD_OPTIONS, owner, OptionsDialogProc);
 }
 

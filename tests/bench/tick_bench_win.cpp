@@ -15,9 +15,7 @@
 #include "status/socket_win.h"
 #include "tests/unit/answers.h"
 #include "tests/win/loopback_peer.h"
-#if __has_include("status/history_win.h")
 #include "status/history_win.h"
-#endif
 
 namespace {
 unsigned char names[NAMES_BUFFER_SIZE];
@@ -60,7 +58,6 @@ void Mark(const char* what, int ticks) {
     std::printf("after %5d ticks: resident %zu KiB, %d top-level windows\n", ticks, ResidentBytes() / 1024,
                 TopLevelWindows());
 }
-#if __has_include("status/history_win.h")
 // A day of counts for every server of the largest answer, so that the graph column has its full
 // work; and the time a full week of 64 servers takes to save and load.
 void FillHistory() {
@@ -92,9 +89,6 @@ void FillHistory() {
     std::printf("history of 64 servers for 7 days: %zu bytes in memory; save median %.1f ms, load median %.1f ms\n",
                 HistoryMemoryBytes(week), saves[10] / 1000, loads[10] / 1000);
 }
-#else
-void FillHistory() {}
-#endif
 }  // namespace
 
 int main() {
@@ -151,12 +145,10 @@ int main() {
         {"tray modify", [](HWND w) { SetTrayIcon(w, NIM_MODIFY, TheApp.IconUp, "1402 Players on Luclin,\r\n8098"); }},
         {"render", [](HWND) { RenderReport(TheApp.Canvas, TheApp.Client.ReportText); }},
         {"copy", [](HWND) { CopyReport(TheApp.Canvas); }},
-#if __has_include("status/history_win.h")
         {"graphs", [](HWND) {  // drawn afresh, as on the first report of a minute
              TheApp.GraphDrawnFor.Minute = 0;
              DrawGraphColumn();
          }},
-#endif
     };
     for (const Part& part : parts) {
         std::vector<double> costs;

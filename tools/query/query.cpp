@@ -67,7 +67,11 @@ void ForEachSeenMinute(const ServerHistory& server, Visit visit) {
     }
 }
 
-std::string MinuteText(uint32_t minute) { return LocalTimeText(int64_t{minute} * 60, false); }
+std::string MinuteText(uint32_t minute) {
+    char text[20];
+    LocalMinuteText(minute, text);
+    return text;
+}
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
