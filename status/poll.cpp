@@ -49,8 +49,9 @@ TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, c
 
 namespace {
 void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char* request,
-                 const char* text, uint32_t& interval) {
+                 const char* text, uint32_t now, uint32_t& interval) {
     host.Send(host.Context, request);
+    if (request == REQ_NAMES) client.NamesAskedAt = now;
     NoteReportGap(client.Alerts);
     interval = NextPollInterval(client.PollFailures);
     std::snprintf(client.ReportText, REPORT_TEXT_SIZE, "%s", text);
@@ -71,6 +72,11 @@ void TellDueChanges(StatusClient& client, const Settings& settings, const PollHo
 bool ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
     StatusBuffers& b = client.Buffers;
     host.Send(host.Context, REQ_STATUS);
+    // Both answers arrive before the next tick, which decodes the new names with the new counts.
+    if (now - client.NamesAskedAt >= NAMES_REFRESH_INTERVAL) {
+        host.Send(host.Context, REQ_NAMES);
+        client.NamesAskedAt = now;
+    }
     const bool decoded = DecodeStatus(client.Decode, settings.PrimaryServer, client.ReportText, b.NamesBuffer,
                  b.NamesLength, b.StatusBuffer, b.StatusLength);
     // The full tip: a 259-character server name and three numbers fit with room to spare.
@@ -81,8 +87,7 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {
         client.ObservedAnswers = b.StatusAnswers;
         ObserveReport(client.Alerts, settings, client.Decode.ServerList, now);
-        const uint32_t minute = host.Minute(host.Context);
-        if (HistoryTakes(client.Counts, minute)) AddReport(client.Counts, minute, client.Decode.ServerList);
+        if (client.RecordsHistory) AddReport(client.Counts, host.Minute(host.Context), client.Decode.ServerList);
     }
     TellDueChanges(client, settings, host, now);
     client.PollFailures = 0;
@@ -113,9 +118,9 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
     uint32_t interval = REPORTING_INTERVAL;
     bool report = false;
     if (b.NamesBuffer[0] == 0) {
-        WaitingTick(client, host, REQ_NAMES, WAITING_FOR_NAMES_TEXT, interval);
+        WaitingTick(client, host, REQ_NAMES, WAITING_FOR_NAMES_TEXT, now, interval);
     } else if (b.StatusBuffer[0] == 0) {
-        WaitingTick(client, host, REQ_STATUS, WAITING_FOR_STATUS_TEXT, interval);
+        WaitingTick(client, host, REQ_STATUS, WAITING_FOR_STATUS_TEXT, now, interval);
     } else {
         report = ReportingTick(client, settings, host, now);
     }

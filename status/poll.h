@@ -12,6 +12,9 @@
 
 constexpr uint32_t REPORTING_INTERVAL = 15000;
 constexpr uint32_t STALENESS_LIMIT = 180000;
+// Names are asked for again at least this often while reporting: a rename or a merge keeps the count
+// of servers, so the decoder alone would never notice it.
+constexpr uint32_t NAMES_REFRESH_INTERVAL = 3600000;
 constexpr unsigned POLL_TIMER_EVENT = 1;
 constexpr size_t TRAY_TIP_ROOM = 64;  // the tray keeps 63 characters and a zero byte
 
@@ -29,6 +32,8 @@ struct StatusClient {
     AlertState Alerts;
     History Counts;                // each server's players over the last week
     uint32_t ObservedAnswers = 0;  // the status answer last taken as a report (StatusAnswers)
+    uint32_t NamesAskedAt = 0;     // clock of the last names request
+    bool RecordsHistory = true;    // each report adds to Counts
     unsigned PollTimerId = 0;
     bool FirstPoll = true;
     uint32_t PollFailures = 0;
