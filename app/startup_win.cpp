@@ -6,6 +6,7 @@
 #include "settings/registry_store_win.h"
 #include "status/history_win.h"
 #include "status/socket_win.h"
+#include "status/text.h"
 
 App TheApp;
 
@@ -87,6 +88,8 @@ void SaveUserSettings(const Settings& settings) {
 int RunTallowin(HINSTANCE instance) {
     App& app = TheApp;
     app.Instance = instance;
+    // Names are cut between the characters of the system's code page, never inside one.
+    NextCharacter = [](const char* text) -> const char* { return CharNextA(text); };
     if (RegisterMainClass(app) == 0) {
         ShowFatal("Fatal: Cannot register window class");
         return 0;

@@ -175,7 +175,8 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
         if (players >= 0) results.TotalPlayers += players;
         AppendEnding(writer, record);
         StoreEntry(list, entries++, name, nameLength, players, record.zones);
-        if (primaryServer.size() == nameLength &&
+        // A name listed twice counts by its first entry, as in the alerts.
+        if (!listed && primaryServer.size() == nameLength &&
             std::memcmp(primaryServer.data(), name, nameLength) == 0) {
             results.PrimaryPlayers = players;
             listed = true;

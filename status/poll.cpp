@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "status/text.h"
+
 const char* const WAITING_FOR_NAMES_TEXT = "Waiting for server names...";
 const char* const WAITING_FOR_STATUS_TEXT = "Waiting for server status...";
 const char* const SELECT_FAILED_FORMAT = "Fatal: Unable to select read notifications (errno: %d)";
@@ -31,10 +33,13 @@ TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, c
         std::snprintf(tip, tipSize, "%d Players on EverQuest", static_cast<int>(totalPlayers));
         return TrayIcon::Neutral;
     }
-    // A server the names answer no longer holds is not up, whatever it had before.
+    // A server the names answer no longer holds is not up, whatever it had before. A long name is
+    // shortened so that the tray still shows what became of it.
     if (!decode.PrimaryListed) {
-        std::snprintf(tip, tipSize, "%s is not listed,\r\n%d Players on EverQuest", primary,
-                      static_cast<int>(totalPlayers));
+        char tail[64];
+        std::snprintf(tail, sizeof tail, " is not listed,\r\n%d Players on EverQuest", static_cast<int>(totalPlayers));
+        const size_t room = TRAY_TIP_ROOM - 1 - std::strlen(tail);
+        std::snprintf(tip, tipSize, "%s%s", Shortened(settings.PrimaryServer, room).c_str(), tail);
         return TrayIcon::Down;
     }
     if (primaryPlayers < settings.MinPlayers) {
@@ -65,7 +70,7 @@ void TellDueChanges(StatusClient& client, const Settings& settings, const PollHo
     if (!host.Notify(host.Context, notice)) return;
     char clock[6] = "";
     host.LocalClock(host.Context, clock);
-    MarkNoticeShown(client.Alerts, clock);
+    MarkNoticeShown(client.Alerts, notice, clock);
 }
 
 // True when the decode succeeded.

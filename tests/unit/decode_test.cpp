@@ -15,6 +15,7 @@ struct Decoder {
     unsigned char status[STATUS_BUFFER_SIZE] = {};
     char report[REPORT_TEXT_SIZE] = {};
     uint32_t namesLength = 0, statusLength = 0;
+    bool decoded = false;
 
     void Hold(const Bytes& n, const Bytes& s) {
         std::memcpy(names, n.data(), n.size());
@@ -23,7 +24,7 @@ struct Decoder {
         statusLength = static_cast<uint32_t>(s.size());
     }
     std::string Decode(const std::string& primary = "") {
-        DecodeStatus(results, primary, report, names, namesLength, status, statusLength);
+        decoded = DecodeStatus(results, primary, report, names, namesLength, status, statusLength);
         return report;
     }
     bool NamesHeld() const { return names[0] != 0; }
@@ -52,7 +53,7 @@ TEST(Decode, WorkedExample) {
     }
     EXPECT_EQ(d.results.TotalPlayers, 1357);
     EXPECT_EQ(d.results.PrimaryPlayers, 123);
-    EXPECT_TRUE(d.NamesHeld());
+    EXPECT_TRUE(d.NamesHeld() && d.decoded);
 }
 
 TEST(Decode, PrimaryPlayersFollowsAnExactMatchOnly) {
@@ -66,6 +67,10 @@ TEST(Decode, PrimaryPlayersFollowsAnExactMatchOnly) {
         EXPECT_EQ(d.results.PrimaryPlayers, c.expected) << c.primary;
         EXPECT_EQ(d.results.PrimaryListed, c.expected != 55) << c.primary;
     }
+    Decoder twice;  // a name listed twice counts by its first entry
+    twice.Hold(NamesAnswer({"Beta", "Beta"}), StatusAnswer({5}, {{7, 1}}));
+    twice.Decode("Beta");
+    EXPECT_EQ(twice.results.PrimaryPlayers, 5);
 }
 
 TEST(Decode, ChecksRunInOrderAndBlameTheRightAnswer) {
@@ -107,6 +112,7 @@ TEST(Decode, ChecksRunInOrderAndBlameTheRightAnswer) {
         d.Hold(c.names, c.status);
         EXPECT_EQ(d.Decode(), c.message) << c.what;
         EXPECT_EQ(d.NamesHeld(), c.namesKept) << c.what;
+        EXPECT_FALSE(d.decoded) << c.what;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "status/poll.h"
+#include "status/text.h"
 #include "tests/unit/answers.h"
 
 namespace {
@@ -138,6 +139,8 @@ TEST(PollTip, IconAndTextTable) {
         {"Beta", 2, 3, TrayIcon::Down, "Beta is DOWN,\r\n1357 Players on EverQuest"},
         {"Beta", 3, 3, TrayIcon::Up, "3 Players on Beta,\r\n1357 Players on EverQuest"},
         {"Beta", 900, 3, TrayIcon::Down, "Beta is not listed,\r\n1357 Players on EverQuest", false},
+        {"Abcdefghijklmnopqrstuvwxyz", 9, 3, TrayIcon::Down,
+         "Abcdefghijklmnopqr... is not listed,\r\n1357 Players on EverQuest", false},
     };
     for (const Case& c : cases) {
         Settings s;
@@ -152,6 +155,19 @@ TEST(PollTip, IconAndTextTable) {
         EXPECT_EQ(ComposeTrayTip(s, decode, tip, sizeof tip), c.icon) << c.primary;
         EXPECT_STREQ(tip, c.tip);
     }
+}
+
+TEST(PollTip, NamesAreCutBetweenCharacters) {
+    // A double-byte code page, where a byte from 0x81 leads a character of two bytes.
+    const auto kept = NextCharacter;
+    NextCharacter = [](const char* p) -> const char* { return *p ? p + (static_cast<unsigned char>(*p) >= 0x81 ? 2 : 1) : p; };
+    const std::string name = "ab\x82\xA0\x82\xA2" "cd";
+    EXPECT_EQ(Shortened(name, 6), "ab...");
+    EXPECT_EQ(Shortened(name, 8), name);
+    EXPECT_EQ(CharactersWithin(name, 5), 4u);
+    EXPECT_EQ(CharactersWithin("a\x82", 1), 1u);
+    NextCharacter = kept;
+    EXPECT_EQ(Shortened(name, 6), "ab\x82...");
 }
 
 TEST(PollCycle, SilentServiceBacksOffToTheSixtySecondBand) {
