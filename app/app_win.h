@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "status/history_win.h"
 #include "status/poll.h"
 #include "view/render_win.h"
 
@@ -33,7 +34,7 @@ struct App {
     std::string MenuServer;          // the server whose line the client menu was opened on
     char PausedUntil[6] = "";        // "HH:MM", local time, while alerts are paused
     std::string HistoryFolder;       // where history.dat is kept
-    bool HistoryWritable = true;     // false when the file there could not be read
+    HistoryFileState HistoryFile = HistoryFileState::Missing;  // what reading history.dat found
     std::string DisplayText;         // the report as drawn: its server lines in the chosen order
     std::vector<int32_t> GraphBuckets;  // the graph column's values, a row of them a server line
     // What the graph column was last drawn for: its minute, geometry and servers. The minute's
@@ -70,7 +71,8 @@ int ServerAtPoint(int clientY);
 void FormatLocalClock(char* hhmm, int minutesFromNow);
 // Saves the settings to the current user's key.
 void SaveUserSettings(const Settings& settings);
-// Saves the history to its file; failures keep the last good file and are not reported.
+// Saves the history to its file, merged first with a file that could not be read at start; never over
+// a file of a later version. Failures keep the last good file and are not reported.
 void SaveUserHistory();
 // The whole program: start-up, the message loop and shutdown. Always returns 0.
 int RunTallowin(HINSTANCE instance);

@@ -76,9 +76,7 @@ void RunMessageLoop() {
 }
 }  // namespace
 
-void SaveUserHistory() {
-    if (TheApp.HistoryWritable) SaveHistoryFile(TheApp.Client.Counts, TheApp.HistoryFolder);
-}
+void SaveUserHistory() { SaveHistoryAfterLoad(TheApp.Client.Counts, TheApp.HistoryFolder, TheApp.HistoryFile); }
 
 void SaveUserSettings(const Settings& settings) {
     RegistryStore key = UserSettingsKey();
@@ -116,9 +114,7 @@ int RunTallowin(HINSTANCE instance) {
     }
     LoadUserSettings(app.UserSettings);
     app.HistoryFolder = HistoryFolder();
-    // A file that could not be read stays as it is for this run rather than be replaced.
-    app.HistoryWritable = LoadHistoryFile(app.Client.Counts, app.HistoryFolder, CurrentMinute()) !=
-                          HistoryFileState::Unreadable;
+    app.HistoryFile = LoadHistoryFile(app.Client.Counts, app.HistoryFolder, CurrentMinute());
     const Settings& s = app.UserSettings;
     HWND window = CreateWindowExA(0, MAKEINTATOM(app.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, s.X, s.Y, s.Width,
                                   s.Height, nullptr, nullptr, instance, nullptr);

@@ -315,9 +315,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnTimer(HWND window, WPARAM wParam) {
     if (wParam == HISTORY_TIMER_EVENT) {
-        const uint32_t minute = CurrentMinute();
-        if (!HistoryTakes(TheApp.Client.Counts, minute)) return 0;  // a clock gone back trims nothing
-        TrimHistory(TheApp.Client.Counts, minute);
+        // Trimmed by the minute of the last report: a change of the clock since then is the next
+        // report's to judge.
+        TrimHistory(TheApp.Client.Counts, TheApp.Client.Counts.Clock);
         SaveUserHistory();
         return 0;
     }

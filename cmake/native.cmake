@@ -43,7 +43,7 @@ endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  foreach(target dispatch decode settings history)
+  foreach(target dispatch decode settings history history_sealed)
     add_executable(fuzz_${target} tests/fuzz/fuzz_${target}.cpp ${CORE_SOURCES})
     target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer,address,undefined -g -O1)

@@ -13,7 +13,7 @@
 // - In memory a minute not seen may keep an older minute's rise code; the file has 0 there.
 //
 // Hostile input (a damaged or foreign file, and report entries of any shape) gets these decisions:
-// - LoadHistory rejects rather than guesses: bad magic, another version, a bad checksum, a server
+// - ReadHistory rejects rather than guesses: bad magic, another version, a bad checksum, a server
 //   count over 256, a span of 0 or over 10080 minutes or reaching before minute 0, a 16-bit field
 //   and rise code that the writer never pairs (a code with DOWN or not seen, a peak over 65533), a
 //   newest minute not seen, a duplicate name, or bytes after the last server. The history is then
@@ -25,7 +25,10 @@
 // - A name is any bytes; the first 255 are kept, so names alike in those share one history, and a
 //   name that a report lists twice adds twice to the same minute.
 // - A Players value below 0 counts as DOWN; one above 65533 as 65533.
-// - Beyond 256 servers, new names are passed over until a trim makes room.
+// - Beyond 256 servers, a new name takes the place of the one seen least recently.
+// - A file of a later version is not read at all (the caller leaves it alone); one dated ahead of the
+//   clock, or wholly older than its week, is set aside rather than forgotten, as a wrong clock may be
+//   to blame.
 #include "status/history.h"
 
 #include <algorithm>
@@ -103,25 +106,36 @@ bool SameName(const ServerHistory& server, const std::string& name) {
     return server.Name.size() == n && std::memcmp(server.Name.data(), name.data(), n) == 0;
 }
 
-// The server's history, or a new one; nullptr when a new one would be over the limit.
-ServerHistory* FindOrAddServer(History& history, const std::string& name, uint32_t minute) {
-    std::vector<ServerHistory>& servers = history.Servers;
+// The server's history, or a new one; with 256 kept, the one seen least recently makes room,
+// unless every one was seen at `minute` already (then nullptr).
+ServerHistory* FindOrAddServer(std::vector<ServerHistory>& servers, size_t& guess, const std::string& name,
+                               uint32_t minute) {
     size_t found = servers.size();
-    if (history.NextGuess < servers.size() && SameName(servers[history.NextGuess], name)) {
-        found = history.NextGuess;
+    if (guess < servers.size() && SameName(servers[guess], name)) {
+        found = guess;
     } else {
         for (size_t i = 0; i < servers.size(); ++i)
             if (SameName(servers[i], name)) { found = i; break; }
     }
     if (found == servers.size()) {
-        if (servers.size() >= HISTORY_MAX_SERVERS) return nullptr;
-        ServerHistory& added = servers.emplace_back();
+        if (servers.size() >= HISTORY_MAX_SERVERS) {
+            found = static_cast<size_t>(std::min_element(servers.begin(), servers.end(), [](const ServerHistory& a, const ServerHistory& b) {
+                        return a.Newest < b.Newest;
+                    }) - servers.begin());
+            if (servers[found].Newest >= minute) return nullptr;
+        } else {
+            servers.emplace_back();
+            servers[found].Counts.resize(HISTORY_MINUTES);
+            servers[found].Rises.resize(HISTORY_MINUTES);
+        }
+        ServerHistory& added = servers[found];
         added.Name.assign(name, 0, NameLength(name));
         added.Oldest = added.Newest = minute;
-        added.Counts.assign(HISTORY_MINUTES, NONE_FIELD);
-        added.Rises.assign(HISTORY_MINUTES, 0);
+        added.NewestPeak = HISTORY_NONE;
+        std::fill(added.Counts.begin(), added.Counts.end(), NONE_FIELD);
+        std::fill(added.Rises.begin(), added.Rises.end(), 0);
     }
-    history.NextGuess = found + 1;
+    guess = found + 1;
     return &servers[found];
 }
 
@@ -148,8 +162,12 @@ void MoveNewestTo(ServerHistory& server, uint32_t minute) {
 }  // namespace
 
 void AddReport(History& history, uint32_t minute, const std::vector<ServerEntry>& servers) {
-    for (const ServerEntry& entry : servers) {
-        ServerHistory* server = FindOrAddServer(history, entry.Name, minute);
+    history.Clock = minute;
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const ServerEntry& entry = servers[i];
+        bool repeated = false;  // a name listed twice counts by its first entry
+        for (size_t j = 0; j < i && !repeated; ++j) repeated = servers[j].Name == entry.Name;
+        ServerHistory* server = repeated ? nullptr : FindOrAddServer(history.Servers, history.NextGuess, entry.Name, minute);
         if (server == nullptr) continue;
         MoveNewestTo(*server, minute);
         const int32_t players = ClampPlayers(entry.Players);
@@ -217,18 +235,34 @@ bool PeakInRange(const ServerHistory& server, uint32_t first, uint32_t minutes, 
     return peak >= 0;
 }
 
-void LocalMinuteText(uint32_t minute, char* text) {
-    const std::time_t time = static_cast<std::time_t>(minute) * 60;
+namespace {
+// Days from 1970-01-01 to a date of the Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+    if (month <= 2) --year;  // the year counted from March, so that February's length comes last
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 719468;
+}
+}  // namespace
+
+std::string LocalTimeText(int64_t secondsSince1970, bool withOffset) {
+    const std::time_t time = static_cast<std::time_t>(secondsSince1970);
     const std::tm* local = std::localtime(&time);
-    char whole[64];
-    if (local) {
-        std::snprintf(whole, sizeof whole, "%04d-%02d-%02dT%02d:%02d:00", local->tm_year + 1900, local->tm_mon + 1,
-                      local->tm_mday, local->tm_hour, local->tm_min);
-    } else {
-        std::snprintf(whole, sizeof whole, "%u", minute);
+    if (local == nullptr) return std::to_string(secondsSince1970);  // beyond what the C library converts
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", local->tm_year + 1900,
+                                local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec);
+    if (withOffset && n > 0) {
+        // The offset is the local clock's reading taken as UTC, less the true time.
+        const int64_t localSeconds = DaysFromCivil(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday) * 86400 +
+                                     local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
+        const int64_t offset = (localSeconds - secondsSince1970) / 60;
+        const int64_t magnitude = offset < 0 ? -offset : offset;
+        std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%c%02d:%02d", offset < 0 ? '-' : '+',
+                      static_cast<int>(magnitude / 60), static_cast<int>(magnitude % 60));
     }
-    std::memcpy(text, whole, 19);
-    text[19] = 0;
+    return text;
 }
 
 std::string ServerHistoryCsv(const ServerHistory& server) {
@@ -236,24 +270,68 @@ std::string ServerHistoryCsv(const ServerHistory& server) {
     for (uint64_t m = server.Oldest; m <= server.Newest && !server.Counts.empty(); ++m) {
         const MinuteSample sample = SampleAt(server, static_cast<uint32_t>(m));
         if (sample.Players == HISTORY_NONE) continue;
-        char line[64];
-        LocalMinuteText(static_cast<uint32_t>(m), line);
-        const size_t used = std::strlen(line);
         auto field = [](int32_t count) { return count < 0 ? std::string() : std::to_string(count); };
-        std::snprintf(line + used, sizeof line - used, ",%s,%s\n", field(sample.Players).c_str(),
-                      field(sample.Peak).c_str());
-        csv += line;
+        csv += LocalTimeText(static_cast<int64_t>(m) * 60, true) + ',' + field(sample.Players) + ',' +
+               field(sample.Peak) + '\n';
     }
     return csv;
 }
 
-bool HistoryTakes(const History& history, uint32_t minute) {
-    for (const ServerHistory& server : history.Servers)
-        if (uint64_t{minute} + 60 < server.Newest) return false;
-    return true;
+namespace {
+bool FitsClock(uint32_t clock, uint64_t minute, uint32_t ahead = HISTORY_AHEAD_MINUTES) {
+    return minute + HISTORY_MINUTES > clock && minute <= uint64_t{clock} + ahead;
+}
+
+// Puts one minute's fields into the server of that name, stretching its span back or forward to
+// take it, unless the minute lies a week or more before what it holds. What it has wins.
+void PutMinute(std::vector<ServerHistory>& servers, const std::string& name, uint32_t minute, uint16_t field,
+               uint8_t code) {
+    size_t guess = 0;
+    ServerHistory* server = FindOrAddServer(servers, guess, name, minute);
+    if (server == nullptr) return;
+    if (minute > server->Newest) {
+        MoveNewestTo(*server, minute);
+    } else if (minute < server->Oldest) {
+        if (server->Newest - minute >= HISTORY_MINUTES) return;
+        for (uint32_t m = minute + 1; m < server->Oldest; ++m) server->Counts[Slot(m)] = NONE_FIELD;
+        server->Oldest = minute;
+    } else if (server->Counts[Slot(minute)] != NONE_FIELD) {
+        return;
+    }
+    server->Counts[Slot(minute)] = field;
+    server->Rises[Slot(minute)] = code;
+    if (minute == server->Newest) server->NewestPeak = SampleAt(*server, minute).Peak;
+}
+
+// Samples up to `ahead` minutes after the clock of `into` still fit it.
+void MergeAhead(History& into, const History& from, uint32_t ahead) {
+    for (const std::vector<ServerHistory>* list : {&from.Servers, &from.Aside}) {
+        for (const ServerHistory& server : *list) {
+            for (uint64_t m = server.Oldest; m <= server.Newest && !server.Counts.empty(); ++m) {
+                const uint16_t field = server.Counts[Slot(static_cast<uint32_t>(m))];
+                if (field == NONE_FIELD) continue;
+                PutMinute(FitsClock(into.Clock, m, ahead) ? into.Servers : into.Aside, server.Name,
+                          static_cast<uint32_t>(m), field, server.Rises[Slot(static_cast<uint32_t>(m))]);
+            }
+        }
+    }
+}
+}  // namespace
+
+void MergeHistory(History& into, const History& from) { MergeAhead(into, from, HISTORY_AHEAD_MINUTES); }
+
+// Samples after the new clock are set aside too: the next report would forget them, and they would
+// keep the week before the clock from coming back whole.
+void MoveHistoryClock(History& history, uint32_t minute) {
+    History moved;
+    moved.Clock = moved.AsideSince = minute;
+    MergeAhead(moved, history, 0);
+    history = std::move(moved);
 }
 
 void TrimHistory(History& history, uint32_t minute) {
+    if (!history.Aside.empty() && static_cast<int32_t>(minute - history.AsideSince) >= static_cast<int32_t>(HISTORY_ASIDE_MINUTES))
+        history.Aside.clear();
     if (minute < HISTORY_MINUTES - 1) return;  // nothing can be older than 7 days yet
     const uint32_t oldestKept = minute - (HISTORY_MINUTES - 1);
     std::vector<ServerHistory>& servers = history.Servers;
@@ -264,9 +342,10 @@ void TrimHistory(History& history, uint32_t minute) {
 }
 
 size_t HistoryMemoryBytes(const History& history) {
-    size_t bytes = history.Servers.capacity() * sizeof(ServerHistory);
-    for (const ServerHistory& server : history.Servers)
-        bytes += server.Name.capacity() + server.Counts.capacity() * sizeof(uint16_t) + server.Rises.capacity();
+    size_t bytes = (history.Servers.capacity() + history.Aside.capacity()) * sizeof(ServerHistory);
+    for (const std::vector<ServerHistory>* list : {&history.Servers, &history.Aside})
+        for (const ServerHistory& server : *list)
+            bytes += server.Name.capacity() + server.Counts.capacity() * sizeof(uint16_t) + server.Rises.capacity();
     return bytes;
 }
 
@@ -402,31 +481,48 @@ void SaveHistory(const History& history, std::vector<unsigned char>& out) {
 //   UTC), span (u16, 1 to 10080), then for each minute from newest - span + 1 to newest its 16-bit
 //   field (u16) and rise code (u8), as described at the top of this file;
 //   CRC-32 (IEEE, as in zip) of every byte before it (u32).
-bool LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute) {
-    history.Servers.clear();
-    history.NextGuess = 0;
-    if (size < HEADER_BYTES + CHECKSUM_BYTES) return false;
+HistoryLoad ReadHistory(History& history, const unsigned char* data, size_t size) {
+    history = History{};
+    if (size < HEADER_BYTES + CHECKSUM_BYTES || std::memcmp(data, FILE_MAGIC, sizeof FILE_MAGIC) != 0)
+        return HistoryLoad::Damaged;
     FileCursor file{data, size - CHECKSUM_BYTES};
     FileCursor checksum{data + file.size, CHECKSUM_BYTES};
-    if (std::memcmp(data, FILE_MAGIC, sizeof FILE_MAGIC) != 0 || checksum.U32() != Crc32(data, file.size))
-        return false;
     file.Take(sizeof FILE_MAGIC);
     const uint32_t version = file.U16();
+    if (version > FILE_VERSION) return HistoryLoad::Newer;  // its layout past the version is not ours to judge
     const uint32_t count = file.U16();
-    if (version != FILE_VERSION || count > HISTORY_MAX_SERVERS ||
+    if (checksum.U32() != Crc32(data, file.size) || version != FILE_VERSION || count > HISTORY_MAX_SERVERS ||
         count > file.Left() / (SERVER_FIXED_BYTES + MINUTE_BYTES))
-        return false;
+        return HistoryLoad::Damaged;
 
     History loaded;
     loaded.Servers.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         ServerHistory& server = loaded.Servers.emplace_back();
-        if (!ReadServer(file, server)) return false;
+        if (!ReadServer(file, server)) return HistoryLoad::Damaged;
         for (uint32_t j = 0; j < i; ++j)
-            if (loaded.Servers[j].Name == server.Name) return false;
+            if (loaded.Servers[j].Name == server.Name) return HistoryLoad::Damaged;
+        loaded.Clock = std::max(loaded.Clock, server.Newest);
     }
-    if (file.Left() != 0) return false;
-    TrimHistory(loaded, nowMinute);
+    if (file.Left() != 0) return HistoryLoad::Damaged;
     history = std::move(loaded);
-    return true;
+    return HistoryLoad::Loaded;
+}
+
+HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute) {
+    History read;
+    const HistoryLoad result = ReadHistory(read, data, size);
+    history = History{};
+    history.Clock = history.AsideSince = nowMinute;
+    if (result != HistoryLoad::Loaded) return result;
+    // A file that still reaches into this week has its older samples forgotten, as at any trim.
+    if (FitsClock(nowMinute, read.Clock) || read.Clock > nowMinute) TrimHistory(read, nowMinute);
+    const bool allFit = std::all_of(read.Servers.begin(), read.Servers.end(),
+                                    [&](const ServerHistory& server) { return FitsClock(nowMinute, server.Newest); });
+    if (allFit) {
+        history.Servers = std::move(read.Servers);
+        return result;
+    }
+    MergeHistory(history, read);
+    return result;
 }

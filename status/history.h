@@ -31,16 +31,26 @@ struct ServerHistory {
     std::vector<uint8_t> Rises;         // how far the minute's highest rose above its count
 };
 
+constexpr uint32_t HISTORY_AHEAD_MINUTES = 60;    // samples this far ahead of the clock still fit it
+constexpr uint32_t HISTORY_ASIDE_MINUTES = 24 * 60; // how long a steady clock keeps what a change of it set aside
+
 struct History {
-    std::vector<ServerHistory> Servers;
-    size_t NextGuess = 0;  // where the next reported server is looked for first
+    std::vector<ServerHistory> Servers;  // the samples that fit the clock: its week, and an hour ahead
+    // What a change of the clock left outside its week, or dated more than an hour ahead of it: kept
+    // for a day of steady clock, should the clock have been wrong, then forgotten.
+    std::vector<ServerHistory> Aside;
+    uint32_t Clock = 0;       // the minute of the last report, load or change of the clock
+    uint32_t AsideSince = 0;  // the minute of the change that set samples aside
+    size_t NextGuess = 0;     // where the next reported server is looked for first
 };
 
-// Adds one report's counts at `minute`: each entry's Players (-1 DOWN). Within one minute the last
-// report sets Players and the highest sets Peak (a count beats DOWN; DOWN only when every report of
-// the minute said DOWN). Minutes a server was not reported in read as HISTORY_NONE. A clock that went
-// back (minute older than a server's newest) forgets that server's samples after `minute`, so the
-// newest is always `minute`. Allocates only for servers not seen before.
+// Adds one report's counts at `minute`: each entry's Players (-1 DOWN); a name listed twice counts by
+// its first entry. Within one minute the last report sets Players and the highest sets Peak (a count
+// beats DOWN; DOWN only when every report of the minute said DOWN). Minutes a server was not reported
+// in read as HISTORY_NONE. A clock that went back less than an hour (minute older than a server's
+// newest) forgets that server's samples after `minute`, so the newest is always `minute`. With 256
+// servers kept, a new name takes the place of the one seen least recently. Allocates only for
+// servers not seen before.
 void AddReport(History& history, uint32_t minute, const std::vector<ServerEntry>& servers);
 const ServerHistory* FindServerHistory(const History& history, const std::string& name);
 // HISTORY_NONE outside the kept 7 days.
@@ -54,22 +64,32 @@ void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes
 // The highest Peak in the minutes [first, first + minutes) and its minute (the first if repeated);
 // false when no count was seen there.
 bool PeakInRange(const ServerHistory& server, uint32_t first, uint32_t minutes, int32_t& peak, uint32_t& at);
-// "YYYY-MM-DDTHH:MM:SS" in local time, 20 bytes with the zero.
-void LocalMinuteText(uint32_t minute, char* text);
+// ISO 8601 in local time, like 2026-12-08T21:05:00, with the offset from UTC (+01:00) when asked
+// for, so that the hour repeated when summer time ends reads apart.
+std::string LocalTimeText(int64_t secondsSince1970, bool withOffset);
 // One server's samples as CSV: a line "time,players,peak", then one line a minute seen, oldest
-// first, the time in local time, DOWN as an empty field.
+// first, the time in local time with its offset, DOWN as an empty field.
 std::string ServerHistoryCsv(const ServerHistory& server);
-// Whether a report at `minute` may be added: not when the clock has gone back more than an hour
-// behind what the history holds, as a machine with a wrong clock does before it is set; adding
-// would forget the newer samples.
-bool HistoryTakes(const History& history, uint32_t minute);
-// Forgets samples older than 7 days before `minute`, and servers left with none.
+// The clock moved by more than an hour against the time that passed, to `minute`: what no longer
+// fits its week (or lies more than an hour ahead of it) is set aside, and what was set aside and
+// fits it again comes back.
+void MoveHistoryClock(History& history, uint32_t minute);
+// Adds every sample of `from` that `into` does not have: into its servers where it fits the clock
+// of `into`, else to what is set aside. Samples `into` has win.
+void MergeHistory(History& into, const History& from);
+// Forgets samples older than 7 days before `minute`, and servers left with none; after a day of
+// steady clock, what a change of it set aside too.
 void TrimHistory(History& history, uint32_t minute);
 
-// SaveHistory appends the whole history to `out`; LoadHistory replaces `history` from the bytes and
-// returns true, or leaves it empty and returns false when the bytes are short, damaged, of another
-// version or plainly foreign. It trims to 7 days before `nowMinute`.
+enum class HistoryLoad { Loaded, Damaged, Newer };
+// SaveHistory appends the history's servers to `out`. ReadHistory replaces `history` from the bytes
+// as they stand, or leaves it empty and says why: short, damaged or plainly foreign (Damaged), or
+// written by a later version of the program (Newer). LoadHistory reads and fits the samples to the
+// clock at `nowMinute`: those more than an hour ahead of it are set aside, and so are those older
+// than its week when the whole file is (a clock far ahead, or a long absence); otherwise those are
+// forgotten.
 void SaveHistory(const History& history, std::vector<unsigned char>& out);
-bool LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute);
+HistoryLoad ReadHistory(History& history, const unsigned char* data, size_t size);
+HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute);
 // Bytes the history holds in memory (its samples and names).
 size_t HistoryMemoryBytes(const History& history);

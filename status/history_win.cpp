@@ -62,29 +62,70 @@ uint32_t CurrentMinute() {
     return static_cast<uint32_t>((ticks.QuadPart - EPOCH_1970) / 600000000ULL);
 }
 
-bool SaveHistoryFile(const History& history, const std::string& folder) {
-    if (folder.empty()) return false;
+namespace {
+bool SaveWhole(const std::vector<ServerHistory>& servers, const std::string& folder, const char* name) {
+    History part;
+    part.Servers = servers;
     std::vector<unsigned char> bytes;
-    SaveHistory(history, bytes);
-    CreateDirectoryA(folder.c_str(), nullptr);
+    SaveHistory(part, bytes);
     const std::string temporary = InFolder(folder, "history.tmp");
     if (!WriteWhole(temporary, bytes)) {
         DeleteFileA(temporary.c_str());
         return false;
     }
-    return MoveFileExA(temporary.c_str(), InFolder(folder, "history.dat").c_str(),
+    return MoveFileExA(temporary.c_str(), InFolder(folder, name).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// The file's history as LoadHistory reads it, or its state when there is none.
+HistoryFileState LoadFile(History& history, const std::string& path, uint32_t nowMinute) {
+    std::vector<unsigned char> bytes;
+    bool missing = false;
+    if (!ReadWhole(path, bytes, missing)) return missing ? HistoryFileState::Missing : HistoryFileState::Unreadable;
+    switch (LoadHistory(history, bytes.data(), bytes.size(), nowMinute)) {
+    case HistoryLoad::Loaded: return HistoryFileState::Loaded;
+    case HistoryLoad::Newer: return HistoryFileState::Newer;
+    default: return HistoryFileState::Damaged;
+    }
+}
+}  // namespace
+
+bool SaveHistoryFile(const History& history, const std::string& folder) {
+    if (folder.empty()) return false;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!SaveWhole(history.Servers, folder, "history.dat")) return false;
+    return history.Aside.empty() || SaveWhole(history.Aside, folder, "history.old");
 }
 
 HistoryFileState LoadHistoryFile(History& history, const std::string& folder, uint32_t nowMinute) {
     history = History{};
+    history.Clock = history.AsideSince = nowMinute;
     if (folder.empty()) return HistoryFileState::Missing;
     const std::string path = InFolder(folder, "history.dat");
-    std::vector<unsigned char> bytes;
-    bool missing = false;
-    if (!ReadWhole(path, bytes, missing)) return missing ? HistoryFileState::Missing : HistoryFileState::Unreadable;
-    if (LoadHistory(history, bytes.data(), bytes.size(), nowMinute)) return HistoryFileState::Loaded;
-    if (!MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING))
+    const HistoryFileState state = LoadFile(history, path, nowMinute);
+    if (state == HistoryFileState::Damaged &&
+        !MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING))
         return HistoryFileState::Unreadable;
-    return HistoryFileState::Damaged;
+    if (state == HistoryFileState::Unreadable || state == HistoryFileState::Newer) return state;
+    // Only what fits the clock comes back from history.old; the rest stays in the file, for a clock
+    // that is set right later.
+    History old;
+    if (LoadFile(old, InFolder(folder, "history.old"), nowMinute) == HistoryFileState::Loaded) {
+        old.Aside.clear();
+        MergeHistory(history, old);
+    }
+    return state;
+}
+
+bool SaveHistoryAfterLoad(History& history, const std::string& folder, HistoryFileState& state) {
+    // A file in use at start (a scanner, a backup, the query tool) is read now, and what it holds
+    // joins what this run recorded.
+    if (state == HistoryFileState::Unreadable) {
+        History onDisk;
+        const HistoryFileState now = LoadHistoryFile(onDisk, folder, history.Clock);
+        if (now == HistoryFileState::Unreadable) return false;
+        state = now;
+        MergeHistory(history, onDisk);
+    }
+    return state != HistoryFileState::Newer && SaveHistoryFile(history, folder);
 }

@@ -73,6 +73,18 @@ void TellDueChanges(StatusClient& client, const Settings& settings, const PollHo
     MarkNoticeShown(client.Alerts, notice, clock);
 }
 
+// The tick count runs on through sleep, so a minute far from what it predicts is the system's clock
+// being set: what no longer fits the new clock is set aside, and what fits it again comes back.
+void RecordReport(StatusClient& client, const PollHost& host, uint32_t now) {
+    const uint32_t minute = host.Minute(host.Context);
+    const int64_t expected = int64_t{client.ReportMinute} + (now - client.ReportTick) / 60000;
+    if (client.ReportMinute != 0 && (minute > expected + HISTORY_AHEAD_MINUTES || minute + int64_t{HISTORY_AHEAD_MINUTES} < expected))
+        MoveHistoryClock(client.Counts, minute);
+    client.ReportMinute = minute;
+    client.ReportTick = now;
+    AddReport(client.Counts, minute, client.Decode.ServerList);
+}
+
 // True when the decode succeeded.
 bool ReportingTick(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
     StatusBuffers& b = client.Buffers;
@@ -92,7 +104,7 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {
         client.ObservedAnswers = b.StatusAnswers;
         ObserveReport(client.Alerts, settings, client.Decode.ServerList, now);
-        if (client.RecordsHistory) AddReport(client.Counts, host.Minute(host.Context), client.Decode.ServerList);
+        if (client.RecordsHistory) RecordReport(client, host, now);
     }
     TellDueChanges(client, settings, host, now);
     client.PollFailures = 0;

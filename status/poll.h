@@ -33,6 +33,8 @@ struct StatusClient {
     History Counts;                // each server's players over the last week
     uint32_t ObservedAnswers = 0;  // the status answer last taken as a report (StatusAnswers)
     uint32_t NamesAskedAt = 0;     // clock of the last names request
+    uint32_t ReportMinute = 0;     // the minute and clock of the last report added to Counts, to
+    uint32_t ReportTick = 0;       // tell a change of the system's clock from time passing
     bool RecordsHistory = true;    // each report adds to Counts
     unsigned PollTimerId = 0;
     bool FirstPoll = true;

@@ -48,7 +48,7 @@ void BM_FullWeek64(benchmark::State& state) {
         std::FILE* file = std::fopen(FILE_NAME, "rb");
         bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
         std::fclose(file);
-        if (!LoadHistory(week, bytes.data(), bytes.size(), NOW)) state.SkipWithError("the file did not load");
+        if (LoadHistory(week, bytes.data(), bytes.size(), NOW) != HistoryLoad::Loaded) state.SkipWithError("the file did not load");
     }
     state.counters["memory_bytes"] = static_cast<double>(HistoryMemoryBytes(week));
     std::remove(FILE_NAME);

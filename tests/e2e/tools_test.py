@@ -90,7 +90,8 @@ with tempfile.TemporaryDirectory() as tmp:
     open(big, "wb").write(b"\xff\xff\x01\x00" + b"x" * 4093)
     for what, words in [("oversized file", ["decode", big, status]), ("missing file", ["decode", names, "/nonexistent"]),
                         ("swapped files", ["decode", status, names]), ("not a history file", ["history", big]),
-                        ("missing history", ["history", "/nonexistent"])]:
+                        ("missing history", ["history", "/nonexistent"]), ("an endless history", ["history", "/dev/zero"]),
+                        ("an endless answer", ["decode", "/dev/zero", status])]:
         r = subprocess.run([*args.wrapper, args.query, *words], capture_output=True)
         check(what + " exits 2 with a message", r.returncode == 2 and r.stderr)
     r = subprocess.run([*args.wrapper, args.query, "--bogus"], capture_output=True)

@@ -1,6 +1,8 @@
 // Tests of the player count history: minutes, servers, buckets and damaged files (the round trip: query_test).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <tuple>
 
@@ -31,6 +33,7 @@ TEST(History, MinutesFromReports) {
         {"a rise between steps", {{T, 1000}, {T, 3000}, {T, 0}}, T, {0, 2898}},
         {"7 days back is kept", {{T, 5}, {T + WEEK - 1, 6}}, T, {5, 5}},
         {"8 days back is not", {{T, 5}, {T + WEEK - 1, 6}, {T + WEEK, 6}}, T, {NONE, NONE}},
+        {"a count past the DOWN code is the largest count", {{T, 70000}}, T, {65533, 65533}},
         {"a week's jump forgets all", {{T, 5}, {T + 2 * WEEK, 6}}, T + WEEK + 1, {NONE, NONE}},
         {"clock back joins its minute", {{T, 5}, {T + 1, 8}, {T + 2, 7}, {T + 1, 3}}, T + 1, {3, 8}},
         {"clock back before the oldest", {{T + 5, 5}, {T, 3}}, T + 5, {NONE, NONE}},
@@ -45,16 +48,23 @@ TEST(History, MinutesFromReports) {
     }
 }
 
-TEST(History, ServersByNameAtMost256) {
+TEST(History, ServersByNameAtMost256TheOneSeenLeastRecentlyGivesWay) {
     History h;
     std::vector<ServerEntry> report = {{std::string(300, 'x'), 1, 0}};
     for (int i = 0; i < 300; ++i) report.push_back({std::to_string(i), i, 0});
-    AddReport(h, T, report);
-    std::reverse(report.begin(), report.end());
-    AddReport(h, T + 1, report);
+    AddReport(h, T, report);  // 256 of them: all seen in this minute, none gives way
     ASSERT_EQ(h.Servers.size(), 256u);
-    EXPECT_EQ(SampleAt(*FindServerHistory(h, "17"), T + 1).Players, 17);
+    EXPECT_EQ(FindServerHistory(h, "255"), nullptr);
     EXPECT_NE(FindServerHistory(h, std::string(255, 'x') + "y"), nullptr);  // names are cut to 255 bytes
+    AddReport(h, T + 1, {report.begin() + 11, report.end()});  // all but the long name and 0 to 9 again
+    AddReport(h, T + 2, {{"new", 5, 0}, {"new", 9, 0}, {"newer", 6, 0}});  // a name listed twice counts once
+    ASSERT_EQ(h.Servers.size(), 256u);
+    EXPECT_EQ(SampleAt(*FindServerHistory(h, "new"), T + 2).Players, 5);
+    EXPECT_NE(FindServerHistory(h, "newer"), nullptr);
+    EXPECT_EQ(FindServerHistory(h, "x"), nullptr);
+    EXPECT_EQ(FindServerHistory(h, "0"), nullptr);
+    ASSERT_NE(FindServerHistory(h, "10"), nullptr);
+    EXPECT_EQ(SampleAt(*FindServerHistory(h, "10"), T + 1).Players, 10);
 }
 
 TEST(History, Buckets) {
@@ -85,7 +95,7 @@ TEST(History, DamagedFilesAreRejected) {
     const std::pair<const char*, std::function<void(Bytes&)>> cases[] = {
         {"short", [](Bytes& b) { b.pop_back(); }},
         {"flipped byte", [](Bytes& b) { b[17] ^= 1; }},
-        {"other version", [](Bytes& b) { b[4] = 2; Reseal(b); }},
+        {"version 0", [](Bytes& b) { b[4] = 0; Reseal(b); }},
         {"foreign", [](Bytes& b) { b[0] = 'P'; Reseal(b); }},
         {"trailing bytes", [](Bytes& b) { b.insert(b.end() - 4, 0); Reseal(b); }},
         {"over 256 servers", [](Bytes& b) { b[6] = 1; b[7] = 1; Reseal(b); }},
@@ -99,7 +109,68 @@ TEST(History, DamagedFilesAreRejected) {
         Bytes file = good;
         c.second(file);
         History loaded = h;
-        EXPECT_FALSE(LoadHistory(loaded, file.data(), file.size(), T) || !loaded.Servers.empty()) << c.first;
+        EXPECT_EQ(LoadHistory(loaded, file.data(), file.size(), T), HistoryLoad::Damaged) << c.first;
+        EXPECT_TRUE(loaded.Servers.empty()) << c.first;
     }
-    EXPECT_TRUE(LoadHistory(h, good.data(), good.size(), T));
+    Bytes newer = good;  // a later version's file is not judged at all, whatever follows its version
+    newer[4] = 2;
+    EXPECT_EQ(LoadHistory(h, newer.data(), newer.size(), T), HistoryLoad::Newer);
+    EXPECT_EQ(LoadHistory(h, good.data(), good.size(), T), HistoryLoad::Loaded);
+}
+
+// Whatever the clock does, samples dated before a change of it are there once it is set right again,
+// those from the wrong hours are not, and recording goes on at once.
+TEST(History, AWrongClockNeverCostsTheWeek) {
+    for (const uint32_t jump : {90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60}) {
+        History h;
+        for (uint32_t m = T - WEEK + 1; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
+        Bytes before;
+        SaveHistory(h, before);
+        MoveHistoryClock(h, T + jump);  // the clock jumps ahead...
+        Report(h, T + jump, 1);
+        TrimHistory(h, T + jump);
+        MoveHistoryClock(h, T + 1);  // ...and is set right
+        EXPECT_EQ(SampleAt(h.Servers.at(0), T + jump).Players, NONE) << jump;
+        Report(h, T + 1, 2);
+        for (uint32_t m = T - WEEK + 8; m <= T; m += 7)
+            ASSERT_EQ(SampleAt(h.Servers[0], m).Players, static_cast<int32_t>(m % 1000)) << jump << " " << m;
+        EXPECT_EQ(SampleAt(h.Servers[0], T + 1).Players, 2) << jump;
+
+    }
+    // The file read with a clock behind it, or more than a week ahead of it: nothing is lost either.
+    History h;
+    for (uint32_t m = T - WEEK + 1; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
+    Bytes file;
+    SaveHistory(h, file);
+    for (const uint32_t now : {T - 3 * 24 * 60, T + 2 * WEEK}) {
+        History loaded;
+        ASSERT_EQ(LoadHistory(loaded, file.data(), file.size(), now), HistoryLoad::Loaded);
+        EXPECT_EQ(loaded.Servers.empty(), now > T) << now - T;
+        EXPECT_EQ(SampleAt(loaded.Servers.empty() ? ServerHistory{} : loaded.Servers[0], T).Players, NONE);
+        MoveHistoryClock(loaded, T);
+        for (uint32_t m = T - WEEK + 1; m <= T; m += 7)
+            ASSERT_EQ(SampleAt(loaded.Servers.at(0), m).Players, static_cast<int32_t>(m % 1000)) << now - T;
+        TrimHistory(loaded, T + 24 * 60);  // a day of steady clock forgets what is still set aside
+        EXPECT_TRUE(loaded.Aside.empty());
+    }
+}
+
+TEST(History, TrimPeakAndCsvAtTheirEdges) {
+    History h;
+    for (const auto& [minute, players] : Reports{{T, 9}, {T + 1, -1}, {T + 2, 4}, {T + 3, 9}}) Report(h, minute, players);
+    int32_t peak = 0;
+    uint32_t at = 0;
+    ASSERT_TRUE(PeakInRange(h.Servers[0], T, 4, peak, at));
+    EXPECT_EQ(at, T);  // the first of two equal peaks
+    setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+    tzset();
+    const uint32_t fallBack = 29367718;  // 2025-11-02T05:58Z, 01:58 local, an hour before summer time ends
+    History csv;
+    for (const auto& [minute, players] : Reports{{fallBack, 7}, {fallBack + 1, -1}, {fallBack + 61, 8}}) AddReport(csv, minute, {{"A", players, 0}});
+    EXPECT_EQ(ServerHistoryCsv(csv.Servers[0]), "time,players,peak\n2025-11-02T01:58:00-04:00,7,7\n"
+                                                "2025-11-02T01:59:00-04:00,,\n2025-11-02T01:59:00-05:00,8,8\n");
+    TrimHistory(h, T + 3 + WEEK - 1);  // exactly 7 days after the newest: kept
+    EXPECT_EQ(h.Servers.size(), 1u);
+    TrimHistory(h, T + 3 + WEEK);
+    EXPECT_TRUE(h.Servers.empty());
 }

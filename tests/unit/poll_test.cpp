@@ -1,6 +1,7 @@
 // Tests of the poll cycle driven by a fake clock, timer and service.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -26,6 +27,7 @@ struct World {
     Settings settings;
 
     uint32_t now = 5000;
+    uint32_t clockShift = 0;  // minutes the system's clock is set ahead
     int selectError = 0;
     std::string fatal;
     std::vector<Sent> sent;
@@ -50,7 +52,7 @@ struct World {
                         [](void* c) { return Of(c).selectError; },
                         [](void* c, const char* text) { Of(c).fatal = text; },
                         [](void* c) { return Of(c).now; },
-                        [](void* c) { return Of(c).now / 60000; },
+                        [](void* c) { return 29000000 + Of(c).now / 60000 + Of(c).clockShift; },
                         [](void* c, const unsigned char* code) {
                             World& w = Of(c);
                             w.sent.push_back({w.now, code[2]});
@@ -338,4 +340,25 @@ TEST(PollCycle, OnlyNewAnswersConfirmAndABusyUserIsToldLater) {
     w.RunUntil(w.now + 15000);
     EXPECT_EQ(w.notices, std::vector<std::string>{"Beta is DOWN"});
     EXPECT_EQ(w.client.Alerts.Recent, std::vector<std::string>{"21:05 Beta is DOWN"});
+}
+
+TEST(PollCycle, NamesAgainHourlyAndTheClockSetWrongAndRight) {
+    World w;
+    w.service = AnswerEverything;
+    w.First();
+    w.RunUntil(w.now + 3600000);
+    auto names = [&w] { return std::count_if(w.sent.begin(), w.sent.end(), [](const Sent& s) { return s.code == 1; }); };
+    EXPECT_EQ(names(), 1);
+    w.RunUntil(w.now + 20000);
+    EXPECT_EQ(names(), 2);  // while reporting, once an hour
+    const uint32_t before = 29000000 + w.now / 60000;
+    w.clockShift = 3 * 525600;  // set three years ahead for a minute, then right again
+    w.RunUntil(w.now + 60000);
+    w.clockShift = 0;
+    w.RunUntil(w.now + 30000);
+    const ServerHistory* beta = FindServerHistory(w.client.Counts, "Beta");
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(SampleAt(*beta, before - 60).Players, 123);
+    EXPECT_EQ(SampleAt(*beta, 29000000 + w.now / 60000).Players, 123);
+    EXPECT_EQ(NewestMinute(*beta), 29000000 + w.now / 60000);
 }

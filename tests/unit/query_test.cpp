@@ -57,12 +57,27 @@ TEST(Query, HistoryRoundTripAsCsvAndSummaryInLocalTime) {
     AddReport(h, t + 3, {{"Alpha", 7, -1}});
     std::vector<unsigned char> file;
     SaveHistory(h, file);
-    ASSERT_TRUE(LoadHistory(loaded, file.data(), file.size(), t + 10));
+    ASSERT_EQ(LoadHistory(loaded, file.data(), file.size(), t + 10), HistoryLoad::Loaded);
     EXPECT_EQ(HistoryCsv(loaded, nullptr),
-              "time,server,players,peak\n2025-02-20T05:28:00,Alpha,3,2901\n2025-02-20T05:31:00,Alpha,7,7\n"
-              "2025-02-20T05:28:00,\"B,\"\"e\"\"\",,9\n2025-02-20T05:29:00,\"B,\"\"e\"\"\",,\n");
+              "time,server,players,peak\n2025-02-20T05:28:00+05:30,Alpha,3,2901\n2025-02-20T05:31:00+05:30,Alpha,7,7\n"
+              "2025-02-20T05:28:00+05:30,\"B,\"\"e\"\"\",9,9\n2025-02-20T05:29:00+05:30,\"B,\"\"e\"\"\",,\n");
     EXPECT_EQ(HistorySummary(loaded, FindServerHistory(loaded, "Alpha")),
-              "Alpha: 2 samples, 2025-02-20T05:28:00 to 2025-02-20T05:31:00, peak 2901 at 2025-02-20T05:28:00\n");
-    ASSERT_TRUE(LoadHistory(loaded, file.data(), file.size(), t + 1 + HISTORY_MINUTES));  // 7 days before now
-    EXPECT_EQ(HistoryCsv(loaded, nullptr), "time,server,players,peak\n2025-02-20T05:31:00,Alpha,7,7\n");
+              "Alpha: 2 samples, 2025-02-20T05:28:00+05:30 to 2025-02-20T05:31:00+05:30, peak 2901 at 2025-02-20T05:28:00+05:30\n");
+    ASSERT_EQ(LoadHistory(loaded, file.data(), file.size(), t + 1 + HISTORY_MINUTES), HistoryLoad::Loaded);  // 7 days
+    EXPECT_EQ(HistoryCsv(loaded, nullptr), "time,server,players,peak\n2025-02-20T05:31:00+05:30,Alpha,7,7\n");
+}
+
+TEST(Query, NamesFromTheNetworkStayInert) {
+    const std::pair<std::string, std::string> cells[] = {
+        {"Beta", "Beta"}, {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""}, {"+1", "'+1"}, {"-2", "'-2"},
+        {"@SUM(A1)", "'@SUM(A1)"}, {"\t=1", "\\x09=1"}, {"\r=1", "\\x0D=1"}, {"a,b", "\"a,b\""},
+        {"\x1B[2J\x7F", "\\x1B[2J\\x7F"}, {"\x9B" "2J", "\\x9B2J"}, {"C\xF6r", "C\xF6r"}, {"", ""}};
+    for (const auto& [name, cell] : cells) EXPECT_EQ(CsvCell(name), cell) << name;
+    const Answer names = {0xFF, 0xFF, 0x01, 0x00, 0x02, 0x00, 'B', 0x1B, '[', '2', 'J', '\n', 'X', 0, 'C', '\t', 0};
+    QueryResult result = DecodeAnswers(names, STATUS, "");
+    EXPECT_EQ(TerminalReport(result),
+              "Servers\tPlayers\tZones\nB\\x1B[2J\\x0AX\t1234\tNA\nC\\x09\tDOWN\t7\n1234 Players on EverQuest");
+    result.Report += "\x07";  // a report of another shape keeps its lines
+    const std::string kept = TerminalReport(result);
+    EXPECT_EQ(kept.substr(kept.size() - 24), "Players on EverQuest\\x07");
 }

@@ -35,7 +35,7 @@ void Write(const std::string& path, const std::string& bytes) {
 }
 
 void Clear(const std::string& folder) {
-    for (const char* name : {"\\history.dat", "\\history.bad", "\\history.tmp"}) {
+    for (const char* name : {"\\history.dat", "\\history.bad", "\\history.tmp", "\\history.old"}) {
         DeleteFileA((folder + name).c_str());
         RemoveDirectoryA((folder + name).c_str());
     }
@@ -68,11 +68,39 @@ TEST(HistoryFile, SavedWholeReadBackAndDamageSetAside) {
     EXPECT_EQ(Read(dat), good);
     RemoveDirectoryA((folder + "\\history.tmp").c_str());
 
-    // A file in use is neither read nor set aside: it must be left for a later run.
+    // A file in use is neither read nor set aside nor saved over; once free, the run's samples join it.
     HANDLE held = CreateFileA(dat.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(LoadHistoryFile(loaded, folder, now), HistoryFileState::Unreadable);
+    HistoryFileState state = LoadHistoryFile(loaded, folder, now);
+    EXPECT_EQ(state, HistoryFileState::Unreadable);
+    AddReport(loaded, now + 1, {{"Gamma", 40, 5}});
+    EXPECT_FALSE(SaveHistoryAfterLoad(loaded, folder, state));
     CloseHandle(held);
     EXPECT_EQ(Read(dat), good);
+    ASSERT_TRUE(SaveHistoryAfterLoad(loaded, folder, state));
+    ASSERT_EQ(LoadHistoryFile(loaded, folder, now + 1), HistoryFileState::Loaded);
+    EXPECT_EQ(SampleAt(*FindServerHistory(loaded, "Gamma"), now + 1).Players, 40);
+    EXPECT_EQ(SampleAt(*FindServerHistory(loaded, "Beta"), now).Players, 80);
+    Write(dat, good);
+
+    // What a clock set wrong put aside is kept in history.old, and comes back once the clock is right.
+    MoveHistoryClock(history, now + 2 * HISTORY_MINUTES);
+    ASSERT_TRUE(SaveHistoryFile(history, folder));
+    ASSERT_EQ(LoadHistoryFile(loaded, folder, now + 2 * HISTORY_MINUTES), HistoryFileState::Loaded);
+    EXPECT_EQ(FindServerHistory(loaded, "Beta"), nullptr);
+    ASSERT_EQ(LoadHistoryFile(loaded, folder, now), HistoryFileState::Loaded);
+    EXPECT_EQ(SampleAt(*FindServerHistory(loaded, "Vox"), now - 1).Players, HISTORY_DOWN);
+    Write(dat, good);
+
+    // A later version's file is left exactly as it is.
+    std::string newer = good;
+    newer[4] = 2;
+    Write(dat, newer);
+    state = LoadHistoryFile(loaded, folder, now);
+    EXPECT_EQ(state, HistoryFileState::Newer);
+    EXPECT_FALSE(SaveHistoryAfterLoad(loaded, folder, state));
+    EXPECT_EQ(Read(dat), newer);
+    EXPECT_EQ(Read(bad), "(missing)");
+    DeleteFileA((folder + "\\history.old").c_str());
 
     std::string flipped = good;
     flipped[flipped.size() / 2] ^= 0x40;

@@ -38,15 +38,6 @@ nlohmann::json ServersJson(const std::vector<ServerEntry>& list) {
     return servers;
 }
 
-// Days from 1970-01-01 to a date of the Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, int month, int day) {
-    if (month <= 2) --year;  // the year counted from March, so that February's length comes last
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 719468;
-}
-
 // The servers to show: one, or all.
 std::vector<const ServerHistory*> Shown(const History& history, const ServerHistory* only) {
     if (only != nullptr) return {only};
@@ -67,21 +58,7 @@ void ForEachSeenMinute(const ServerHistory& server, Visit visit) {
     }
 }
 
-std::string MinuteText(uint32_t minute) {
-    char text[20];
-    LocalMinuteText(minute, text);
-    return text;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
+std::string MinuteText(uint32_t minute) { return LocalTimeText(int64_t{minute} * 60, true); }
 
 std::string CountField(int32_t count) { return count < 0 ? std::string() : std::to_string(count); }
 }  // namespace
@@ -141,29 +118,10 @@ std::string WatchErrorJsonLine(const std::string& time, const std::string& error
     return nlohmann::json{{"time", time}, {"error", Latin1ToUtf8(error)}}.dump();
 }
 
-std::string LocalTimeText(int64_t secondsSince1970, bool withOffset) {
-    const std::time_t time = static_cast<std::time_t>(secondsSince1970);
-    const std::tm* local = std::localtime(&time);
-    if (local == nullptr) return std::to_string(secondsSince1970);  // beyond what the C library converts
-    char text[64];
-    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", local->tm_year + 1900,
-                                local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec);
-    if (withOffset && n > 0) {
-        // The offset is the local clock's reading taken as UTC, less the true time.
-        const int64_t localSeconds = DaysFromCivil(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday) * 86400 +
-                                     local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
-        const int64_t offset = (localSeconds - secondsSince1970) / 60;
-        const int64_t magnitude = offset < 0 ? -offset : offset;
-        std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%c%02d:%02d", offset < 0 ? '-' : '+',
-                      static_cast<int>(magnitude / 60), static_cast<int>(magnitude % 60));
-    }
-    return text;
-}
-
 std::string HistoryCsv(const History& history, const ServerHistory* only) {
     std::string csv = "time,server,players,peak\n";
     for (const ServerHistory* server : Shown(history, only)) {
-        const std::string name = CsvField(Latin1ToUtf8(server->Name));
+        const std::string name = Latin1ToUtf8(CsvCell(server->Name));
         ForEachSeenMinute(*server, [&](uint32_t minute, const MinuteSample& sample) {
             csv += MinuteText(minute) + ',' + name + ',' + CountField(sample.Players) + ',' +
                    CountField(sample.Peak) + '\n';
@@ -184,10 +142,57 @@ std::string HistorySummary(const History& history, const ServerHistory* only) {
                 peakMinute = minute;
             }
         });
-        summary += server->Name + ": " + std::to_string(samples) + " samples, " + MinuteText(firstMinute) + " to " +
+        summary += InertText(server->Name) + ": " + std::to_string(samples) + " samples, " + MinuteText(firstMinute) + " to " +
                    MinuteText(NewestMinute(*server));
         if (peak < 0) summary += ", always DOWN\n";
         else summary += ", peak " + std::to_string(peak) + " at " + MinuteText(peakMinute) + "\n";
     }
     return summary.empty() ? "no samples\n" : summary;
+}
+
+std::string InertText(const std::string& text) {
+    std::string inert;
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && (byte < 0x7F || byte > 0x9F)) {
+            inert += c;
+            continue;
+        }
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+        inert += escape;
+    }
+    return inert;
+}
+
+std::string CsvCell(const std::string& text) {
+    std::string cell = InertText(text);
+    // A tab or carriage return is already \x09 or \x0D here; the quote mark covers the rest.
+    if (!cell.empty() && std::strchr("=+-@", cell[0]) != nullptr) cell.insert(0, "'");
+    if (cell.find_first_of(",\"") == std::string::npos) return cell;
+    std::string quoted = "\"";
+    for (char c : cell) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string TerminalReport(const QueryResult& result) {
+    if (result.ErrorReport) return InertText(result.Report);
+    // Lines built anew from the list, so that a tab or line feed in a name is escaped too; a report of
+    // another shape (a last name without its end) keeps its lines and loses only its control bytes.
+    const std::vector<ServerEntry>& list = result.Decode.ServerList;
+    std::string plain = "Servers\tPlayers\tZones\n", inert = plain;
+    for (const ServerEntry& entry : list) {
+        const std::string ending = '\t' + (entry.Players < 0 ? std::string("DOWN") : std::to_string(entry.Players)) +
+                                   '\t' + (entry.Zones < 0 ? std::string("NA") : std::to_string(entry.Zones)) + '\n';
+        plain += entry.Name + ending;
+        inert += InertText(entry.Name) + ending;
+    }
+    const std::string total = std::to_string(result.Decode.TotalPlayers) + " Players on EverQuest";
+    if (plain + total == result.Report) return inert + total;
+    std::string kept;
+    for (const char c : result.Report) kept += c == '\t' || c == '\n' ? std::string(1, c) : InertText(std::string(1, c));
+    return kept;
 }

@@ -29,10 +29,17 @@ void SortResult(QueryResult& result, int32_t sortOrder);
 std::string WatchJsonLine(const QueryResult& result, const std::string& time, bool withPrimary);
 std::string WatchErrorJsonLine(const std::string& time, const std::string& error);
 
-// ISO 8601 in local time, like 2026-12-08T21:05:00, with the offset from UTC (+01:00) when asked for.
-std::string LocalTimeText(int64_t secondsSince1970, bool withOffset);
-// The samples of one server (or of all when `only` is null) as CSV: time,server,players,peak, DOWN as
-// an empty field, minutes not seen left out.
+// The samples of one server (or of all when `only` is null) as CSV: time,server,players,peak, the time
+// with its UTC offset, DOWN as an empty field, minutes not seen left out.
 std::string HistoryCsv(const History& history, const ServerHistory* only);
 // One line per server: its samples, the first and last time, and its peak with the time.
 std::string HistorySummary(const History& history, const ServerHistory* only);
+
+// A name from the network as text for a terminal or a file: every control byte (C0, DEL and C1) as
+// \xNN, so that none can move the cursor, recolour the screen or break a line.
+std::string InertText(const std::string& text);
+// A CSV field that a spreadsheet takes as text: control bytes made inert, a start that would make a
+// formula (=, +, -, @, tab, carriage return) behind a quote mark, and quoted where it must be.
+std::string CsvCell(const std::string& text);
+// The report for a terminal: the decoder's text with every name made inert.
+std::string TerminalReport(const QueryResult& result);

@@ -7,9 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <map>
+#include <new>
 #include <thread>
 
 #include "settings/settings.h"
@@ -34,20 +33,24 @@ int Fail(const std::string& message) {
     return EXIT_USAGE;
 }
 
-// Reads a whole file of at most `most` bytes; `mostText` says the limit in the message.
+// Reads a whole file of at most `most` bytes; `mostText` says the limit in the message. It reads no
+// more than one byte past the limit, whatever the file (a device, a pipe) claims or goes on giving.
 bool ReadFileBytes(const std::string& path, size_t most, const char* mostText, std::vector<unsigned char>& bytes,
                    std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
         error = "cannot read " + path;
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (bytes.size() > most) {
-        error = path + " holds " + std::to_string(bytes.size()) + " bytes; " + mostText;
-        return false;
-    }
-    return true;
+    bytes.resize(most + 1);
+    size_t got = 0, n = 0;
+    while (got < bytes.size() && (n = std::fread(bytes.data() + got, 1, bytes.size() - got, file)) > 0) got += n;
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    bytes.resize(got);
+    if (failed) error = "cannot read " + path;
+    else if (got > most) error = path + " holds more than " + std::to_string(most) + " bytes; " + mostText;
+    return error.empty();
 }
 
 // Sends a request and waits for the answer with its code, trying again after each timeout.
@@ -75,7 +78,7 @@ bool Ask(const UdpLink& link, const unsigned char* code, int timeoutMs, int retr
 int Print(QueryResult result, const Options& options) {
     SortResult(result, options.sort);
     if (options.json) std::printf("%s\n", QueryJson(result).c_str());
-    else std::printf("%s\n", result.Report.c_str());
+    else std::printf("%s\n", TerminalReport(result).c_str());
     return result.ErrorReport ? EXIT_ERROR_REPORT : EXIT_REPORT;
 }
 
@@ -118,12 +121,24 @@ int Watch(const Options& options, int intervalSeconds, int count) {
             if (result.NamesRejected) names.clear();
             SortResult(result, options.sort);
             if (options.json) std::printf("%s\n", WatchJsonLine(result, time, !options.primary.empty()).c_str());
-            else std::printf("== %s\n%s\n", time.c_str(), result.Report.c_str());
+            else std::printf("== %s\n%s\n", time.c_str(), TerminalReport(result).c_str());
         }
         std::fflush(stdout);
     }
     UdpClose(link);
     return EXIT_REPORT;
+}
+
+int DecodeFiles(const Options& options, const std::string& namesPath, const std::string& statusPath) {
+    Answer names, status;
+    std::string error;
+    const char* mostText = "an answer has at most 4096";
+    if (!ReadFileBytes(namesPath, RECEIVE_SIZE, mostText, names, error) ||
+        !ReadFileBytes(statusPath, RECEIVE_SIZE, mostText, status, error))
+        return Fail(error);
+    if (!IsAnswerOf(names, REQ_NAMES)) return Fail(namesPath + " is not a names answer (FF FF 01 00)");
+    if (!IsAnswerOf(status, REQ_STATUS)) return Fail(statusPath + " is not a status answer (FF FF 05 00)");
+    return Print(DecodeAnswers(names, status, options.primary), options);
 }
 
 int ShowHistory(const std::string& path, const std::string* serverName, bool csv) {
@@ -132,10 +147,11 @@ int ShowHistory(const std::string& path, const std::string* serverName, bool csv
     if (!ReadFileBytes(path, HISTORY_FILE_MOST, "a history file has less than 8 MiB", bytes, error)) return Fail(error);
     History history;
     // A kept copy is read as it stands, however old: no trimming to the week before today.
-    if (!LoadHistory(history, bytes.data(), bytes.size(), 0))
-        return Fail(path + " is not a history file, or it is damaged");
+    const HistoryLoad read = ReadHistory(history, bytes.data(), bytes.size());
+    if (read == HistoryLoad::Newer) return Fail(path + " was written by a later version of Tallowin");
+    if (read != HistoryLoad::Loaded) return Fail(path + " is not a history file, or it is damaged");
     const ServerHistory* only = serverName ? FindServerHistory(history, *serverName) : nullptr;
-    if (serverName && only == nullptr) return Fail("no server named " + *serverName + " in " + path);
+    if (serverName && only == nullptr) return Fail("no server named " + InertText(*serverName) + " in " + path);
     const std::string text = csv ? HistoryCsv(history, only) : HistorySummary(history, only);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return EXIT_REPORT;
@@ -180,18 +196,13 @@ int main(int argc, char** argv) {
     }
     options.sort = sortNames.at(sortName);
 
-    if (*historyCommand) return ShowHistory(historyPath, server->count() ? &serverName : nullptr, csv);
-    if (*watch) return Watch(options, intervalSeconds, count);
-    if (*decode) {
-        Answer names, status;
-        std::string error;
-        const char* mostText = "an answer has at most 4096";
-        if (!ReadFileBytes(namesPath, RECEIVE_SIZE, mostText, names, error) ||
-            !ReadFileBytes(statusPath, RECEIVE_SIZE, mostText, status, error))
-            return Fail(error);
-        if (!IsAnswerOf(names, REQ_NAMES)) return Fail(namesPath + " is not a names answer (FF FF 01 00)");
-        if (!IsAnswerOf(status, REQ_STATUS)) return Fail(statusPath + " is not a status answer (FF FF 05 00)");
-        return Print(DecodeAnswers(names, status, options.primary), options);
+    // A history or answer file is read bounded, but the process may still be short of memory.
+    try {
+        if (*historyCommand) return ShowHistory(historyPath, server->count() ? &serverName : nullptr, csv);
+        if (*watch) return Watch(options, intervalSeconds, count);
+        if (*decode) return DecodeFiles(options, namesPath, statusPath);
+        return QueryOnce(options);
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory");
     }
-    return QueryOnce(options);
 }
