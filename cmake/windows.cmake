@@ -9,6 +9,13 @@ string(REPLACE "-O3" "-Os" CMAKE_CXX_FLAGS_RELEASE "${CMAKE_CXX_FLAGS_RELEASE}")
 set_source_files_properties(status/decode.cpp status/history.cpp view/render_win.cpp PROPERTIES COMPILE_OPTIONS -O3)
 
 add_core_library(tallowin_core)
+# The program catches nothing, and its statics are made on the window's thread: its code is built
+# without exception tables or guarded statics, so that the library's exception handling and the
+# thread library it needs (some 60 KB) stay out of the file. The query tool keeps them (its command
+# line parser throws).
+set(PROGRAM_ONLY_OPTIONS -fno-exceptions -fno-threadsafe-statics)
+add_core_library(tallowin_program_core)
+target_compile_options(tallowin_program_core PRIVATE ${PROGRAM_ONLY_OPTIONS})
 
 # The tree's Wine architecture, for the scripts that run its programs.
 if(NOT TALLOWIN_WINEARCH)
@@ -31,9 +38,11 @@ add_library(tallowin_win STATIC
   app/about_win.cpp)
 target_compile_definitions(tallowin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
   TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
-target_link_libraries(tallowin_win PUBLIC tallowin_core ws2_32 gdi32 user32 shell32)
+target_compile_options(tallowin_win PRIVATE ${PROGRAM_ONLY_OPTIONS})
+target_link_libraries(tallowin_win PUBLIC tallowin_program_core ws2_32 gdi32 user32 shell32)
 
 add_executable(Tallowin WIN32 app/main_win.cpp res/tallowin.rc)
+target_compile_options(Tallowin PRIVATE ${PROGRAM_ONLY_OPTIONS})
 target_link_libraries(Tallowin PRIVATE tallowin_win)
 target_link_options(Tallowin PRIVATE ${STATIC_LINK} -s)
 set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS
