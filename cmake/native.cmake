@@ -20,6 +20,7 @@ add_executable(core_tests
   tests/unit/order_test.cpp
   tests/unit/commands_test.cpp
   tests/unit/alerts_test.cpp
+  tests/unit/deliver_test.cpp
   tests/unit/answers.cpp)
 target_link_libraries(core_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME core_tests COMMAND core_tests)

@@ -42,9 +42,13 @@ void WriteTextList(void* context, const char* name, const char* texts, uint32_t 
     Of(context).Values[name] = StoredValue{StoredType::TextList, {bytes, bytes + size}};
 }
 
+void WriteBytes(void* context, const char* name, const unsigned char* bytes, uint32_t size) {
+    Of(context).Values[name] = StoredValue{StoredType::Binary, {bytes, bytes + size}};
+}
+
 void Close(void* context) { ++Of(context).Closes; }
 }  // namespace
 
 SettingsStore MemoryStoreSeam(MemoryStore& store) {
-    return SettingsStore{&store, Open, Read, WriteDword, WriteText, WriteTextList, Close};
+    return SettingsStore{&store, Open, Read, WriteDword, WriteText, WriteTextList, WriteBytes, Close};
 }

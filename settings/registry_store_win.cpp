@@ -26,6 +26,10 @@ void WriteText(void* context, const char* name, const char* text, uint32_t sizeW
     RegSetValueExA(Of(context).Key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeWithZero);
 }
 
+void WriteBytes(void* context, const char* name, const unsigned char* bytes, uint32_t size) {
+    RegSetValueExA(Of(context).Key, name, 0, REG_BINARY, bytes, size);
+}
+
 void WriteTextList(void* context, const char* name, const char* texts, uint32_t size) {
     RegSetValueExA(Of(context).Key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(texts), size);
 }
@@ -37,7 +41,7 @@ void Close(void* context) {
 }  // namespace
 
 SettingsStore RegistryStoreSeam(RegistryStore& store) {
-    return SettingsStore{&store, Open, Read, WriteDword, WriteText, WriteTextList, Close};
+    return SettingsStore{&store, Open, Read, WriteDword, WriteText, WriteTextList, WriteBytes, Close};
 }
 
 RegistryStore UserSettingsKey() { return RegistryStore{HKEY_CURRENT_USER, SETTINGS_KEY, nullptr}; }

@@ -4,7 +4,10 @@
 // (a shorter or longer value of any type leaves the field as it was), and a text only up to its
 // first zero byte within the bytes delivered and never beyond 259 characters, so no value can
 // overrun a field or leave it unterminated. The watch list keeps at most 64 names of 1 to 63
-// characters, each once: anything else in the stored list is passed over.
+// characters, each once: anything else in the stored list is passed over. The servers' own minimums
+// are records of a name's length (one byte), its bytes and the minimum (four bytes, little-endian),
+// so that a name may hold any byte; a record with a name the watch list would not keep, a repeated
+// name or a minimum out of range is passed over, and a cut-off record ends the list.
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -50,6 +53,26 @@ void ReadTextList(const SettingsStore& store, const char* name, std::vector<std:
     }
 }
 
+void ReadServerMinimums(const SettingsStore& store, Settings& settings) {
+    // Room for a full list with as many records passed over; a larger value fails and reads as empty.
+    std::vector<unsigned char> data(WATCHED_SERVERS_MAX * 2 * (1 + WATCHED_NAME_MAX + 4));
+    uint32_t size = static_cast<uint32_t>(data.size());
+    if (!store.Read(store.Context, "ServerMinimums", data.data(), &size)) return;
+    if (size > data.size()) size = static_cast<uint32_t>(data.size());
+    for (size_t at = 0; at < size;) {
+        const size_t length = data[at];
+        if (at + 1 + length + 4 > size) break;
+        const std::string name(reinterpret_cast<const char*>(data.data()) + at + 1, length);
+        at += 1 + length;
+        const uint32_t minimum = static_cast<uint32_t>(data[at]) | static_cast<uint32_t>(data[at + 1]) << 8 |
+                                 static_cast<uint32_t>(data[at + 2]) << 16 | static_cast<uint32_t>(data[at + 3]) << 24;
+        at += 4;
+        const std::vector<ServerMinimum>& kept = settings.ServerMinimums;
+        const bool repeated = std::any_of(kept.begin(), kept.end(), [&](const ServerMinimum& own) { return own.Name == name; });
+        if (!repeated && minimum <= SERVER_MINIMUM_MAX) SetServerMinimum(settings, name, static_cast<int32_t>(minimum));
+    }
+}
+
 void ReplaceSentinel(int32_t& field, int32_t sentinel, int32_t replacement) {
     if (field == sentinel) field = replacement;
 }
@@ -69,6 +92,33 @@ void SetDefaultSettings(Settings& settings) {
     settings.NotifyChanges = true;
     settings.AlertSound = false;
     settings.WatchedServers.clear();
+    settings.ServerMinimums.clear();
+    settings.AlertCommand.clear();
+    settings.AlertWebhook.clear();
+    settings.TrayShowsCount = false;
+}
+
+int32_t MinimumFor(const Settings& settings, const std::string& name) {
+    for (const ServerMinimum& own : settings.ServerMinimums)
+        if (own.Name == name) return own.Players;
+    return settings.MinPlayers;
+}
+
+bool SetServerMinimum(Settings& settings, const std::string& name, int32_t minimum) {
+    std::vector<ServerMinimum>& list = settings.ServerMinimums;
+    const auto at = std::find_if(list.begin(), list.end(), [&](const ServerMinimum& own) { return own.Name == name; });
+    if (minimum == -1) {
+        if (at != list.end()) list.erase(at);
+        return true;
+    }
+    if (minimum < 0 || minimum > SERVER_MINIMUM_MAX || name.empty() || name.size() > WATCHED_NAME_MAX) return false;
+    if (at != list.end()) {
+        at->Players = minimum;
+        return true;
+    }
+    if (list.size() >= WATCHED_SERVERS_MAX) return false;
+    list.push_back(ServerMinimum{name, minimum});
+    return true;
 }
 
 bool LoadSettings(Settings& settings, const SettingsStore& store) {
@@ -109,6 +159,12 @@ bool LoadSettings(Settings& settings, const SettingsStore& store) {
     settings.AlertSound = alertSound != 0;
 
     ReadTextList(store, "WatchedServers", settings.WatchedServers);
+    ReadServerMinimums(store, settings);
+    ReadText(store, "AlertCommand", settings.AlertCommand);
+    ReadText(store, "AlertWebhook", settings.AlertWebhook);
+    int32_t trayShowsCount = 0;
+    ReadDword(store, "TrayShowsCount", trayShowsCount);
+    settings.TrayShowsCount = trayShowsCount != 0;
 
     store.Close(store.Context);
     return false;
@@ -138,6 +194,16 @@ bool SaveSettings(const Settings& settings, const SettingsStore& store) {
     for (const std::string& name : settings.WatchedServers) list.append(name).push_back('\0');
     list.push_back('\0');
     store.WriteTextList(store.Context, "WatchedServers", list.data(), static_cast<uint32_t>(list.size()));
+    std::vector<unsigned char> minimums;
+    for (const ServerMinimum& own : settings.ServerMinimums) {
+        minimums.push_back(static_cast<unsigned char>(own.Name.size()));
+        minimums.insert(minimums.end(), own.Name.begin(), own.Name.end());
+        for (int shift = 0; shift < 32; shift += 8) minimums.push_back(static_cast<unsigned char>(own.Players >> shift));
+    }
+    store.WriteBytes(store.Context, "ServerMinimums", minimums.data(), static_cast<uint32_t>(minimums.size()));
+    text("AlertCommand", settings.AlertCommand);
+    text("AlertWebhook", settings.AlertWebhook);
+    dword("TrayShowsCount", settings.TrayShowsCount ? 1 : 0);
     store.Close(store.Context);
     return false;
 }

@@ -24,8 +24,6 @@
 namespace {
 constexpr size_t BALLOON_NAME_ROOM = 63;  // longer names are cut in the balloon
 
-int32_t MinimumFor(const Settings& settings, const std::string&) { return settings.MinPlayers; }
-
 // A name listed twice counts by its first entry, as everywhere else.
 const ServerEntry* FindEntry(const std::vector<ServerEntry>& servers, const std::string& name) {
     for (const ServerEntry& entry : servers)

@@ -42,7 +42,7 @@ TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, c
         std::snprintf(tip, tipSize, "%s%s", Shortened(settings.PrimaryServer, room).c_str(), tail);
         return TrayIcon::Down;
     }
-    if (primaryPlayers < settings.MinPlayers) {
+    if (primaryPlayers < MinimumFor(settings, settings.PrimaryServer)) {
         std::snprintf(tip, tipSize, "%s is DOWN,\r\n%d Players on EverQuest", primary,
                       static_cast<int>(totalPlayers));
         return TrayIcon::Down;
@@ -60,7 +60,7 @@ void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char
     NoteReportGap(client.Alerts);
     interval = NextPollInterval(client.PollFailures);
     std::snprintf(client.ReportText, REPORT_TEXT_SIZE, "%s", text);
-    host.SetTray(host.Context, TrayIcon::Neutral, client.ReportText);
+    host.SetTray(host.Context, TrayIcon::Neutral, client.ReportText, -1);
 }
 
 // One balloon a report at most; a refused one leaves its changes due for the next.
@@ -68,6 +68,7 @@ void TellDueChanges(StatusClient& client, const Settings& settings, const PollHo
     AlertNotice notice;
     if (!DueNotice(client.Alerts, settings, now, notice) || host.UserBusy(host.Context)) return;
     if (!host.Notify(host.Context, notice)) return;
+    host.Deliver(host.Context, notice);
     char clock[6] = "";
     host.LocalClock(host.Context, clock);
     MarkNoticeShown(client.Alerts, notice, clock);
@@ -98,7 +99,9 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
                  b.NamesLength, b.StatusBuffer, b.StatusLength);
     // The full tip: a 259-character server name and three numbers fit with room to spare.
     char tip[SETTINGS_TEXT_SIZE + 96];
-    host.SetTray(host.Context, ComposeTrayTip(settings, client.Decode, tip, sizeof tip), tip);
+    const TrayIcon icon = ComposeTrayTip(settings, client.Decode, tip, sizeof tip);
+    const DecodeResults& d = client.Decode;
+    host.SetTray(host.Context, icon, tip, icon != TrayIcon::Neutral && d.PrimaryListed ? d.PrimaryPlayers : -1);
     // Only an answer not seen before is a report: one decoded again while the service is silent
     // must neither confirm itself nor stand in the history for minutes nobody answered.
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {

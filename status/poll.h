@@ -50,9 +50,12 @@ struct PollHost {
     uint32_t (*Now)(void* context);                       // millisecond tick count
     uint32_t (*Minute)(void* context);                    // minutes since 1970 (UTC), for the history
     void (*Send)(void* context, const unsigned char* code);
-    void (*SetTray)(void* context, TrayIcon icon, const char* tip);
+    // The icon, its tip, and the primary server's players for the icon to show (-1 for none).
+    void (*SetTray)(void* context, TrayIcon icon, const char* tip, int32_t players);
     bool (*UserBusy)(void* context);                      // a full-screen game, presentation, quiet time
     bool (*Notify)(void* context, const AlertNotice& notice);  // false when the shell refused it
+    // A notice was shown: the alert command for each server it tells of, the webhook for the whole.
+    void (*Deliver)(void* context, const AlertNotice& notice);
     void (*LocalClock)(void* context, char* hhmm);        // "HH:MM", 6 bytes
     // Draws the text and copies it to the window; report is true when the text is the decoded
     // report of the server list, one line a server.

@@ -139,7 +139,7 @@ TEST(Alerts, PromisesHoldOverRandomSequences) {
         Runner r;
         r.settings.WatchedServers = {"Gamma"};
         std::map<std::string, Model> models;
-        std::map<std::string, int> answer;
+        std::map<std::string, int> answer, own;  // own: a server's own minimum, -1 for the Options one
         int period[3] = {1 + static_cast<int>(random() % 6), 1 + static_cast<int>(random() % 6), 30};
         uint32_t pausedUntil = 0;
         for (int report = 0; report < 100; ++report) {
@@ -153,6 +153,11 @@ TEST(Alerts, PromisesHoldOverRandomSequences) {
             if (chance(2)) PauseAlerts(r.state, pausedUntil = r.now), pausedUntil += 3600000;
             if (chance(3)) ResumeAlerts(r.state), pausedUntil = 0;
             if (chance(2)) r.settings.MinPlayers = 2 + static_cast<int>(random() % 3);
+            if (chance(2)) {
+                const std::string& name = names[random() % 3];
+                own[name] = random() % 2 ? -1 : 2 + static_cast<int>(random() % 3);
+                SetServerMinimum(r.settings, name, own[name]);
+            }
             if (chance(2)) r.settings.WatchedServers = {names[1 + random() % 2]};
             if (chance(1)) r.settings.PrimaryServer = r.settings.PrimaryServer == "Beta" ? "Delta" : "Beta";
             const bool refuse = chance(10);
@@ -167,7 +172,8 @@ TEST(Alerts, PromisesHoldOverRandomSequences) {
             for (const std::string& name : names) {
                 if (!IsWatched(r.settings, name)) continue;
                 Model& m = models[name];
-                const int count = answer[name], minimum = r.settings.MinPlayers;
+                const int count = answer[name];
+                const int minimum = own.count(name) && own[name] >= 0 ? own[name] : r.settings.MinPlayers;
                 auto line = [&](int state, int players) { return state == UP || state == FEWER ? stateOf(players, minimum) : state; };
                 const int state = count == -2 ? UNLISTED : stateOf(count, minimum);
                 if (m.confirmed < 0) {
@@ -210,7 +216,7 @@ TEST(Alerts, PromisesHoldOverRandomSequences) {
                 m.changes = 0;
                 if (m.flapped) { m.told = FLAPPING; continue; }
                 ASSERT_TRUE(m.seen == m.confirmed && m.confirmed != m.told && static_cast<int>(told->State) - 1 == m.confirmed) << at << ": " << told->Message;
-                if (m.confirmed == UP || m.confirmed == FEWER) EXPECT_EQ(told->Players, m.count) << at;
+                if (m.confirmed == UP || m.confirmed == FEWER) EXPECT_TRUE(told->Players == m.count && told->Minimum == m.minimum) << at;
                 m.told = m.confirmed;
             }
         }

@@ -35,6 +35,8 @@ struct World {
     TrayIcon icon = TrayIcon::Neutral;
     std::string tip, rendered;
     std::vector<std::string> notices;
+    std::vector<size_t> delivered;  // the changes of each notice handed on after it was shown
+    int32_t trayPlayers = 0;
     bool busy = false, refuse = false;
     unsigned armedEvent = 0, kills = 0, timerFails = 0;
     uint32_t armedInterval = 0;
@@ -58,15 +60,17 @@ struct World {
                             w.sent.push_back({w.now, code[2]});
                             if (w.service) w.service(w, code[2]);
                         },
-                        [](void* c, TrayIcon icon, const char* tip) {
+                        [](void* c, TrayIcon icon, const char* tip, int32_t players) {
                             Of(c).icon = icon;
                             Of(c).tip = tip;
+                            Of(c).trayPlayers = players;
                         },
                         [](void* c) { return Of(c).busy; },
                         [](void* c, const AlertNotice& notice) {
                             if (!Of(c).refuse) Of(c).notices.push_back(notice.Text);
                             return !Of(c).refuse;
                         },
+                        [](void* c, const AlertNotice& notice) { Of(c).delivered.push_back(notice.Changes.size()); },
                         [](void*, char* hhmm) { std::strcpy(hhmm, "21:05"); },
                         [](void* c, const char* text, bool) { Of(c).rendered = text; },
                         [](void* c, unsigned event, uint32_t interval) -> unsigned {
@@ -211,6 +215,7 @@ TEST(PollCycle, NormalStartThenEveryFifteenSeconds) {
     EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");
     EXPECT_EQ(w.tip, "123 Players on Beta,\r\n1357 Players on EverQuest");
     EXPECT_EQ(w.icon, TrayIcon::Up);
+    EXPECT_EQ(w.trayPlayers, 123);
     EXPECT_EQ(w.kills, 5u);  // every armed timer is killed by its own tick
 }
 
@@ -339,6 +344,8 @@ TEST(PollCycle, OnlyNewAnswersConfirmAndABusyUserIsToldLater) {
     w.refuse = false;
     w.RunUntil(w.now + 15000);
     EXPECT_EQ(w.notices, std::vector<std::string>{"Beta is DOWN"});
+    EXPECT_EQ(w.delivered, std::vector<size_t>{1});  // handed on once, when shown
+    EXPECT_EQ(w.trayPlayers, -1);
     EXPECT_EQ(w.client.Alerts.Recent, std::vector<std::string>{"21:05 Beta is DOWN"});
 }
 

@@ -149,7 +149,7 @@ TEST(Settings, SaveWritesAllValuesInTheirTypes) {
     s.PrimaryServer = "Tunare";
     MemoryStore store;
     EXPECT_FALSE(SaveSettings(s, MemoryStoreSeam(store)));
-    EXPECT_EQ(store.Values.size(), 13u);
+    EXPECT_EQ(store.Values.size(), 17u);
     EXPECT_EQ(StoredDword(store, "NotifyChanges"), 0);
     EXPECT_FALSE(Load(store).NotifyChanges);
     EXPECT_EQ(StoredDword(store, "X"), -5);
@@ -174,4 +174,31 @@ TEST(Settings, WatchListKeepsShortNamesOnceAndAtMostSixtyFour) {
     MemoryStore saved;
     SaveSettings(loaded, MemoryStoreSeam(saved));
     EXPECT_EQ(Load(saved).WatchedServers, loaded.WatchedServers);
+}
+
+TEST(Settings, ServersOwnMinimumsKeepAnyNameAndPassOverBadRecords) {
+    auto record = [](const std::string& name, uint32_t minimum) {
+        std::string bytes(1, static_cast<char>(name.size()));
+        bytes += name;
+        for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(minimum >> shift);
+        return bytes;
+    };
+    const std::string hostile = std::string("A=B,\0C\"\xFF", 8);
+    const std::string stored = record("Beta", 50) + record(hostile, 0) + record("Beta", 7) + record("", 9) +
+                               record(std::string(64, 'n'), 9) + record("Neg", 0xFFFFFFFFu) + record("Big", 65535) +
+                               record("Max", 65534) + record("Cut", 5).substr(0, 6);
+    MemoryStore store;
+    store.Values["ServerMinimums"] = StoredValue{StoredType::Binary, {stored.begin(), stored.end()}};
+    Settings loaded = Load(store);
+    ASSERT_EQ(loaded.ServerMinimums.size(), 3u);
+    EXPECT_EQ(MinimumFor(loaded, "Beta"), 50);
+    EXPECT_EQ(MinimumFor(loaded, hostile), 0);
+    EXPECT_EQ(MinimumFor(loaded, "Max"), 65534);
+    EXPECT_EQ(MinimumFor(loaded, "Neg"), 3);  // the Options minimum
+    MemoryStore saved;
+    SaveSettings(loaded, MemoryStoreSeam(saved));
+    const std::string kept = record("Beta", 50) + record(hostile, 0) + record("Max", 65534);
+    EXPECT_EQ(saved.Values.at("ServerMinimums").Data, std::vector<unsigned char>(kept.begin(), kept.end()));
+    EXPECT_TRUE(SetServerMinimum(loaded, "Beta", -1) && !SetServerMinimum(loaded, "Beta", 65535));
+    EXPECT_EQ(MinimumFor(loaded, "Beta"), 3);
 }
