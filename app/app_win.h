@@ -27,6 +27,9 @@ struct App {
     HICON IconUp = nullptr;
     HICON IconDown = nullptr;
     HICON IconNeutral = nullptr;
+    HICON CountIcon = nullptr;       // the up or down icon with the primary server's players on it
+    HICON CountIconBase = nullptr;   // what it was drawn for
+    std::string CountIconText;
     UINT TaskbarCreated = 0;     // the shell's broadcast after Explorer restarts
     bool SavedAtSessionEnd = false;
     bool ShowingReport = false;      // the text drawn is the decoded report

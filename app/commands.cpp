@@ -14,7 +14,7 @@ const char* const WEB_SITE = TALLOWIN_WEB_SITE;
 const char* const WEBPAGE_URL = TALLOWIN_WEB_SITE "/software/tallowin.html";
 const char* const MAILTO_URL = "mailto:" TALLOWIN_SUPPORT_EMAIL "?subject=Tallowin";
 
-bool IsMenuCommand(uintptr_t wParam) { return wParam >= ID_SHOW && wParam <= ID_WATCH_SERVER; }
+bool IsMenuCommand(uintptr_t wParam) { return wParam >= ID_SHOW && wParam <= ID_SERVER_MINIMUM; }
 
 std::string LaunchDirectory(const std::string& exePath) {
     const size_t last = exePath.rfind('\\');

@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/app_win.h"
 #include "app/commands.h"
 #include "res/resource.h"
@@ -41,6 +43,13 @@ void ShowWatchItem(HMENU popup, const std::string& server) {
     const bool full = settings.WatchedServers.size() >= WATCHED_SERVERS_MAX || server.size() > WATCHED_NAME_MAX;
     if (server == settings.PrimaryServer || (!IsWatched(settings, server) && full)) flags |= MF_GRAYED;
     InsertMenuA(popup, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    // Its own minimum watches it too, so it needs room on the watch list as well.
+    const auto& own = settings.ServerMinimums;
+    const bool ownFull = own.size() >= WATCHED_SERVERS_MAX &&
+                         std::none_of(own.begin(), own.end(), [&](const ServerMinimum& entry) { return entry.Name == server; });
+    const bool minimumGrayed = ownFull || server.size() > WATCHED_NAME_MAX || (!IsWatched(settings, server) && full);
+    InsertMenuA(popup, 0, MF_BYPOSITION | MF_STRING | (minimumGrayed ? MF_GRAYED : 0), ID_SERVER_MINIMUM,
+                ("&Minimum for " + MenuText(server) + "...").c_str());
     InsertMenuA(popup, 0, flags, ID_WATCH_SERVER, ("&Watch " + MenuText(server)).c_str());
 }
 
@@ -104,6 +113,11 @@ void OnPauseAlerts() {
     FormatLocalClock(app.PausedUntil, static_cast<int>(ALERT_PAUSE_MS / 60000));
 }
 
+void OnServerMinimum(HWND window) {
+    const std::string server = TheApp.MenuServer;  // a copy: another menu may open while the dialog runs
+    if (RunMinimumDialog(TheApp.Instance, window, TheApp.UserSettings, server) == IDOK) MarkWatchedRows();
+}
+
 void OnWatchServer() {
     ToggleWatched(TheApp.UserSettings, TheApp.MenuServer);
     MarkWatchedRows();
@@ -158,6 +172,7 @@ bool RunMenuCommand(HWND window, WPARAM wParam) {
     case ID_CLOSE: DestroyWindow(window); break;
     case ID_PAUSE_ALERTS: OnPauseAlerts(); break;
     case ID_WATCH_SERVER: OnWatchServer(); break;
+    case ID_SERVER_MINIMUM: OnServerMinimum(window); break;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <string>
 #include <vector>
 
 #include "settings/settings.h"
@@ -17,6 +18,10 @@ using FileChooser = BOOL(WINAPI*)(OPENFILENAMEA*);
 // one of the two dialogs is open, either request brings that one to the front and returns 2.
 INT_PTR RunOptionsDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::vector<ServerEntry>& servers);
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the dialog "Minimum for NAME" over the given settings: an empty field goes back to the
+// Options minimum, a number sets the server's own and watches it. IDOK, 2 or -1; like the others, a
+// request while a dialog is open brings that one to the front.
+INT_PTR RunMinimumDialog(HINSTANCE instance, HWND owner, Settings& settings, const std::string& server);
 // Runs the About dialog modally.
 INT_PTR RunAboutDialog(HINSTANCE instance, HWND owner);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

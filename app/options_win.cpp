@@ -4,7 +4,10 @@
 #include <string>
 
 #include "res/resource.h"
+#include "app/alerts_win.h"
+#include "app/app_win.h"
 #include "app/dialogs.h"
+#include "status/deliver.h"
 
 const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -13,6 +16,11 @@ namespace {
 // the dialog is created with no parameter.
 Settings* editedSettings;
 const std::vector<ServerEntry>* offeredServers;
+// What the Alerts dialog chose: it reaches the settings with the Options dialog's OK.
+struct {
+    std::string Command, Webhook;
+    bool Sound;
+} alertChoices;
 
 BOOL WINAPI ChooseWithCommonDialog(OPENFILENAMEA* request) {
     const FileChooser open = reinterpret_cast<FileChooser>(CommonDialogCall("GetOpenFileNameA"));
@@ -54,7 +62,8 @@ INT_PTR OnOptionsInit(HWND dialog) {
     SendDlgItemMessageA(dialog, SortRadioFor(s.SortOrder), BM_SETCHECK, BST_CHECKED, 0);
     if (s.RunOnStartup) SendDlgItemMessageA(dialog, IDC_RUN_ON_STARTUP, BM_SETCHECK, BST_CHECKED, 0);
     if (s.NotifyChanges) SendDlgItemMessageA(dialog, IDC_NOTIFY_CHANGES, BM_SETCHECK, BST_CHECKED, 0);
-    if (s.AlertSound) SendDlgItemMessageA(dialog, IDC_ALERT_SOUND, BM_SETCHECK, BST_CHECKED, 0);
+    if (s.TrayShowsCount) SendDlgItemMessageA(dialog, IDC_TRAY_SHOWS_COUNT, BM_SETCHECK, BST_CHECKED, 0);
+    alertChoices = {s.AlertCommand, s.AlertWebhook, s.AlertSound};
     SetDlgItemInt(dialog, IDC_MIN_PLAYERS, static_cast<UINT>(s.MinPlayers), TRUE);
     return TRUE;
 }
@@ -75,7 +84,10 @@ void OnOptionsOk(HWND dialog) {
     s.SortOrder = SortOrderFromRadios(IsChecked(dialog, IDC_SORT_NONE), IsChecked(dialog, IDC_SORT_NAME));
     s.RunOnStartup = IsChecked(dialog, IDC_RUN_ON_STARTUP);
     s.NotifyChanges = IsChecked(dialog, IDC_NOTIFY_CHANGES);
-    s.AlertSound = IsChecked(dialog, IDC_ALERT_SOUND);
+    s.TrayShowsCount = IsChecked(dialog, IDC_TRAY_SHOWS_COUNT);
+    s.AlertCommand = alertChoices.Command;
+    s.AlertWebhook = alertChoices.Webhook;
+    s.AlertSound = alertChoices.Sound;
     EndDialog(dialog, IDOK);
 }
 
@@ -90,11 +102,73 @@ void OnBrowse(HWND dialog) {
     if (ChooseKeepingDirectory(ChooseGameFile, request)) SetDlgItemTextA(dialog, IDC_EXE_PATH, file);
 }
 
+// --- the Alerts dialog, opened from Options --------------------------------------------------
+INT_PTR OnAlertsInit(HWND dialog) {
+    SetDlgItemTextA(dialog, IDC_ALERT_COMMAND, alertChoices.Command.c_str());
+    SetDlgItemTextA(dialog, IDC_ALERT_WEBHOOK, alertChoices.Webhook.c_str());
+    if (alertChoices.Sound) SendDlgItemMessageA(dialog, IDC_ALERT_SOUND, BM_SETCHECK, BST_CHECKED, 0);
+    return TRUE;
+}
+
+// An address that is there must be one the webhook can take; false (with the box shown) when not.
+bool CheckWebhookAddress(HWND dialog) {
+    const std::string address = ItemText(dialog, IDC_ALERT_WEBHOOK);
+    if (address.empty() || IsWebhookAddress(address)) return true;
+    MessageBoxA(dialog, "Must specify an http or https address for the webhook", "Error", MB_OK | MB_ICONWARNING);
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_ALERT_WEBHOOK)), TRUE);
+    return false;
+}
+
+void OnAlertsOk(HWND dialog) {
+    if (!CheckWebhookAddress(dialog)) return;
+    alertChoices = {ItemText(dialog, IDC_ALERT_COMMAND), ItemText(dialog, IDC_ALERT_WEBHOOK), IsChecked(dialog, IDC_ALERT_SOUND)};
+    EndDialog(dialog, IDOK);
+}
+
+// The program chosen goes into the field quoted, so that a path with spaces stays one program.
+void OnBrowseCommand(HWND dialog) {
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA request;
+    FillFileRequest(request, dialog, "Programs (*.exe;*.bat;*.cmd)\0*.exe;*.bat;*.cmd\0All files (*.*)\0*.*\0", file,
+                    "Select the Program to Run", OFN_LONGNAMES | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "exe");
+    if (ChooseKeepingDirectory(ChooseGameFile, request)) SetDlgItemTextA(dialog, IDC_ALERT_COMMAND, RunEntryText(file).c_str());
+}
+
+void OnAlertsCommand(HWND dialog, WPARAM wParam) {
+    HWND main = TheApp.Window;  // where the runs' timer and the webhook's reports go
+    switch (wParam) {
+    case IDOK: OnAlertsOk(dialog); break;
+    case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
+    case IDC_BROWSE_COMMAND: OnBrowseCommand(dialog); break;
+    case IDC_TEST_COMMAND:
+        if (!ItemText(dialog, IDC_ALERT_COMMAND).empty()) TestAlertCommand(main, ItemText(dialog, IDC_ALERT_COMMAND));
+        break;
+    case IDC_TEST_WEBHOOK:
+        if (CheckWebhookAddress(dialog) && !ItemText(dialog, IDC_ALERT_WEBHOOK).empty())
+            TestWebhook(main, ItemText(dialog, IDC_ALERT_WEBHOOK));
+        break;
+    }
+}
+
+INT_PTR CALLBACK AlertsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: return OnAlertsInit(dialog);
+    case WM_COMMAND: OnAlertsCommand(dialog, wParam); return FALSE;
+    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return FALSE;
+    default: return FALSE;
+    }
+}
+
 void OnOptionsCommand(HWND dialog, WPARAM wParam) {
     switch (wParam) {
     case IDOK: OnOptionsOk(dialog); break;
     case IDCANCEL: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
     case IDC_BROWSE: OnBrowse(dialog); break;
+    // Owned by Options, which it disables while it runs: there is only ever one.
+    case IDC_ALERTS:
+        DialogBoxParamA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), MAKEINTRESOURCEA(IDD_ALERTS),
+                        dialog, AlertsDialogProc, 0);
+        break;
     }
 }
 }  // namespace

@@ -4,6 +4,7 @@
 #include "app/app_win.h"
 #include "app/graph_win.h"
 #include "settings/registry_store_win.h"
+#include "status/deliver_win.h"
 #include "status/history_win.h"
 #include "status/socket_win.h"
 #include "status/text.h"
@@ -131,6 +132,8 @@ int RunTallowin(HINSTANCE instance) {
         return Teardown(app);
     }
     RunMessageLoop();
+    // A webhook still under way holds up the exit no more than this.
+    StopWebhooks(2000);
     FreeBuffers(app.Client);
     SaveUserSettings(app.UserSettings);
     SaveUserHistory();

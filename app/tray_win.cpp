@@ -1,7 +1,10 @@
 // The one access to the tray icon: add, modify, delete, with the tip cut to 63 characters.
 #include "app/tray_win.h"
 
+#include <vector>
+
 #include "status/socket_win.h"
+#include "view/count_icon.h"
 
 namespace {
 // What the tray shows now, so that a re-created taskbar gets the same icon and tip back.
@@ -73,6 +76,47 @@ bool UserIsBusy() {
     if (!query || FAILED(query(&state))) return false;
     // Not present (away, locked), busy, full-screen Direct3D, presentation mode, quiet time.
     return state == 1 || state == 2 || state == 3 || state == 4 || state == 6;
+}
+
+HICON MakeCountIcon(HICON base, int size, const std::string& text) {
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;  // rows top down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    void* colourBits = nullptr;
+    void* maskBits = nullptr;
+    HBITMAP colour = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &colourBits, nullptr, 0);
+    HBITMAP maskPicture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &maskBits, nullptr, 0);
+    // The icon's mask (white where it is clear) and its picture, then one picture with alpha.
+    HGDIOBJ previous = SelectObject(dc, maskPicture);
+    DrawIconEx(dc, 0, 0, base, size, size, 0, nullptr, DI_MASK);
+    SelectObject(dc, colour);
+    DrawIconEx(dc, 0, 0, base, size, size, 0, nullptr, DI_IMAGE);
+    SelectObject(dc, previous);
+    GdiFlush();
+    HICON made = nullptr;
+    if (colourBits && maskBits) {
+        uint32_t* pixels = static_cast<uint32_t*>(colourBits);
+        const uint32_t* mask = static_cast<const uint32_t*>(maskBits);
+        for (int i = 0; i < size * size; ++i) pixels[i] = (mask[i] & 0xFFFFFF) ? 0 : pixels[i] | 0xFF000000u;
+        DrawCountText(pixels, size, text);
+        const std::vector<unsigned char> clear(static_cast<size_t>((size + 15) / 16 * 2 * size), 0);
+        HBITMAP opaque = CreateBitmap(size, size, 1, 1, clear.data());
+        ICONINFO parts{TRUE, 0, 0, opaque, colour};
+        made = CreateIconIndirect(&parts);
+        DeleteObject(opaque);
+    }
+    DeleteObject(maskPicture);
+    DeleteObject(colour);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return made;
 }
 
 BOOL RestoreTrayIcon(HWND window) {

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 constexpr UINT TRAY_ICON_ID = 1;
 // The record's first layout, with its 64-byte tip: every shell takes it (88 bytes on 32-bit Windows).
 constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
@@ -25,6 +27,8 @@ BOOL ShowTrayBalloon(HWND window, const char* title, const char* text, bool soun
 // Whether the user is in a full-screen game, a presentation or quiet time, or away; false where
 // the shell cannot tell.
 bool UserIsBusy();
+// A copy of the icon at size pixels with the text drawn along its bottom; null when it cannot be made.
+HICON MakeCountIcon(HICON base, int size, const std::string& text);
 // Adds the icon again as last shown, after the taskbar has been re-created.
 BOOL RestoreTrayIcon(HWND window);
 // Hands the keyboard focus back to the tray, after a menu the user closed with Esc.

@@ -1,13 +1,16 @@
 // The main window: its procedure, its drawing state and icons, the tray and the poll tick's host.
 #include "app/app_win.h"
 
+#include "app/alerts_win.h"
 #include "app/commands_win.h"
 #include "app/graph_win.h"
 #include "app/tray_win.h"
 #include "res/resource.h"
 #include "status/history_win.h"
+#include "status/deliver_win.h"
 #include "status/order.h"
 #include "status/socket_win.h"
+#include "view/count_icon.h"
 #include "view/layout.h"
 
 const char* const MAIN_CLASS_NAME = "TallowinDisplayClass";
@@ -27,6 +30,33 @@ HICON IconFor(TrayIcon icon) {
     }
 }
 
+// The tray shows the state's icon, or with the count asked for, that icon with the primary server's
+// players on it, made again only when what it shows changes; the one it replaces is destroyed once
+// the shell holds the new one.
+void ShowTrayState(HWND window, TrayIcon state, const char* tip, int32_t players) {
+    App& app = TheApp;
+    HICON icon = IconFor(state);
+    HICON retired = nullptr;
+    if (app.UserSettings.TrayShowsCount && players >= 0 && state != TrayIcon::Neutral) {
+        const std::string text = TrayCountText(players);
+        if (app.CountIconBase != icon || app.CountIconText != text || !app.CountIcon) {
+            HICON made = MakeCountIcon(icon, GetSystemMetrics(SM_CXSMICON), text);
+            if (made) {
+                retired = app.CountIcon;
+                app.CountIcon = made;
+                app.CountIconBase = icon;
+                app.CountIconText = text;
+            }
+        }
+        if (app.CountIconBase == icon && app.CountIconText == text) icon = app.CountIcon;
+    } else {
+        retired = app.CountIcon;
+        app.CountIcon = nullptr;
+    }
+    SetTrayIcon(window, NIM_MODIFY, icon, tip);
+    if (retired) DestroyIcon(retired);
+}
+
 // The poll tick's view of this window.
 PollHost WindowPollHost(HWND window) {
     return PollHost{
@@ -43,11 +73,12 @@ PollHost WindowPollHost(HWND window) {
         [](void*) -> uint32_t { return GetTickCount(); },
         [](void*) { return CurrentMinute(); },
         [](void*, const unsigned char* code) { SendRequest(TheApp.StatusSocket, code); },
-        [](void* w, TrayIcon icon, const char* tip) { SetTrayIcon(static_cast<HWND>(w), NIM_MODIFY, IconFor(icon), tip); },
+        [](void* w, TrayIcon icon, const char* tip, int32_t players) { ShowTrayState(static_cast<HWND>(w), icon, tip, players); },
         [](void*) { return UserIsBusy(); },
         [](void* w, const AlertNotice& notice) {
             return ShowTrayBalloon(static_cast<HWND>(w), notice.Title, notice.Text, TheApp.UserSettings.AlertSound) != FALSE;
         },
+        [](void* w, const AlertNotice& notice) { DeliverNotice(static_cast<HWND>(w), notice); },
         [](void*, char* hhmm) { FormatLocalClock(hhmm, 0); },
         [](void*, const char* text, bool report) { ShowReport(text, report); },
         [](void* w, unsigned event, uint32_t interval) -> unsigned {
@@ -204,7 +235,8 @@ LRESULT OnDestroy(HWND window) {
     KillTimer(window, HISTORY_TIMER_EVENT);
     ReleaseReportCanvas(TheApp.Canvas, window);
     SetTrayIcon(window, NIM_DELETE, nullptr, nullptr);
-    for (HICON* icon : {&TheApp.IconUp, &TheApp.IconDown, &TheApp.IconNeutral}) {
+    KillTimer(window, ALERT_RUN_TIMER_EVENT);
+    for (HICON* icon : {&TheApp.IconUp, &TheApp.IconDown, &TheApp.IconNeutral, &TheApp.CountIcon}) {
         if (*icon) DestroyIcon(*icon);
         *icon = nullptr;
     }
@@ -314,6 +346,10 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnTimer(HWND window, WPARAM wParam) {
+    if (wParam == ALERT_RUN_TIMER_EVENT) {
+        OnAlertRunTimer(window);
+        return 0;
+    }
     if (wParam == HISTORY_TIMER_EVENT) {
         // Trimmed by the minute of the last report: a change of the clock since then is the next
         // report's to judge.
@@ -366,6 +402,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_BANNERREADY:
         OnBannerReady(window, TheApp.Client.Buffers);
+        return 0;
+    case WM_WEBHOOKFAILED:
+        OnWebhookFailed(wParam);
         return 0;
     default:
         if (message == TheApp.TaskbarCreated && message != 0) return OnTaskbarCreated(window);

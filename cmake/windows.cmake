@@ -28,14 +28,17 @@ add_library(tallowin_win STATIC
   app/window_win.cpp
   app/commands_win.cpp
   app/graph_win.cpp
+  app/alerts_win.cpp
   app/tray_win.cpp
   app/startup_win.cpp
   status/socket_win.cpp
   status/history_win.cpp
+  status/deliver_win.cpp
   view/render_win.cpp
   settings/registry_store_win.cpp
   app/options_win.cpp
-  app/about_win.cpp)
+  app/about_win.cpp
+  app/minimum_win.cpp)
 target_compile_definitions(tallowin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
   TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
 target_compile_options(tallowin_win PRIVATE ${PROGRAM_ONLY_OPTIONS})

@@ -11,9 +11,9 @@
 
 TEST(Commands, OnlyTheMenuIdsCompareWhole) {
     EXPECT_TRUE(IsMenuCommand(40000));
-    EXPECT_TRUE(IsMenuCommand(40009));
+    EXPECT_TRUE(IsMenuCommand(40010));
     EXPECT_FALSE(IsMenuCommand(39999));
-    EXPECT_FALSE(IsMenuCommand(40010));
+    EXPECT_FALSE(IsMenuCommand(40011));
     EXPECT_FALSE(IsMenuCommand((1u << 16) | 40001));  // an accelerator or control notification
 }
 

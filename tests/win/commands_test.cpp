@@ -202,8 +202,10 @@ TEST_F(Commands, AServersLineOffersToWatchIt) {
     };
     MenuSeen alpha = clientMenuAtRow(1);
     EXPECT_EQ(alpha.ids[0], static_cast<UINT>(ID_WATCH_SERVER));
-    EXPECT_EQ(alpha.ids[1], 0u);
+    EXPECT_EQ(alpha.ids[1], static_cast<UINT>(ID_SERVER_MINIMUM));
+    EXPECT_EQ(alpha.ids[2], 0u);
     EXPECT_EQ(alpha.texts[0], "&Watch Alpha");
+    EXPECT_EQ(alpha.texts[1], "&Minimum for Alpha...");
     EXPECT_EQ(alpha.states[0], 0u);
     SendMessageA(window, WM_COMMAND, ID_WATCH_SERVER, 0);
     EXPECT_EQ(TheApp.UserSettings.WatchedServers, std::vector<std::string>{"Alpha"});
@@ -213,6 +215,23 @@ TEST_F(Commands, AServersLineOffersToWatchIt) {
     EXPECT_EQ(beta.texts[0], "&Watch Beta");
     EXPECT_EQ(beta.states[0], static_cast<UINT>(MF_CHECKED | MF_GRAYED));
     for (int row : {0, 4, 9}) EXPECT_EQ(clientMenuAtRow(row).ids[0], static_cast<UINT>(ID_OPTIONS)) << row;
+
+    // Its own minimum: a number watches it, an empty field goes back to the Options minimum.
+    clientMenuAtRow(3);
+    for (const char* typed : {"50", ""}) {
+        std::string caption;
+        Script({[&] {
+            HWND dialog = FindShown("#32770", window);
+            if (!dialog) return false;
+            caption = Text(dialog);
+            SetDlgItemTextA(dialog, IDC_SERVER_MINIMUM, typed);
+            return PostMessageA(dialog, WM_COMMAND, IDOK, 0) != 0;
+        }});
+        SendMessageA(window, WM_COMMAND, ID_SERVER_MINIMUM, 0);
+        EXPECT_EQ(caption, "Minimum for Gamma");
+        EXPECT_EQ(MinimumFor(TheApp.UserSettings, "Gamma"), *typed ? 50 : TheApp.UserSettings.MinPlayers) << typed;
+        EXPECT_TRUE(IsWatched(TheApp.UserSettings, "Gamma"));
+    }
 }
 
 TEST_F(Commands, LaunchReportsWhatGoesWrongAndLeavesNoHandleOpen) {
