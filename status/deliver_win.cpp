@@ -45,6 +45,7 @@ struct WinHttp {
     decltype(&WinHttpConnect) Connect;
     decltype(&WinHttpOpenRequest) OpenRequest;
     decltype(&WinHttpSetTimeouts) SetTimeouts;
+    decltype(&WinHttpSetOption) SetOption;
     decltype(&WinHttpSendRequest) SendRequest;
     decltype(&WinHttpReceiveResponse) ReceiveResponse;
     decltype(&WinHttpQueryHeaders) QueryHeaders;
@@ -60,6 +61,7 @@ bool LoadWinHttp(WinHttp& http) {
     };
     return find(http.Open, "WinHttpOpen") && find(http.CrackUrl, "WinHttpCrackUrl") && find(http.Connect, "WinHttpConnect") &&
            find(http.OpenRequest, "WinHttpOpenRequest") && find(http.SetTimeouts, "WinHttpSetTimeouts") &&
+           find(http.SetOption, "WinHttpSetOption") &&
            find(http.SendRequest, "WinHttpSendRequest") && find(http.ReceiveResponse, "WinHttpReceiveResponse") &&
            find(http.QueryHeaders, "WinHttpQueryHeaders") && find(http.CloseHandle, "WinHttpCloseHandle");
 }
@@ -87,8 +89,10 @@ DWORD Post(const WinHttp& http, const std::string& address, const std::string& b
                                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                       parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0)
                                    : nullptr;
-    DWORD status = 0, size = sizeof status;
+    DWORD status = 0, size = sizeof status, timeout = WEBHOOK_TIMEOUT_MS;
+    // The wait for the answer's headers has a timeout of its own besides the socket's.
     if (request && http.SetTimeouts(request, WEBHOOK_TIMEOUT_MS, WEBHOOK_TIMEOUT_MS, WEBHOOK_TIMEOUT_MS, WEBHOOK_TIMEOUT_MS) &&
+        http.SetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof timeout) &&
         http.SendRequest(request, L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),
                          const_cast<char*>(body.data()), static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) &&
         http.ReceiveResponse(request, nullptr) &&

@@ -157,17 +157,37 @@ int SimulateTaskbarRestart(bool broadcast) {
     if (broadcast) PostMessageA(w, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     return 0;
 }
+// Run as an alert command: writes its command line, the alert's variables and whether it has a
+// console window to DIR\<process id>.json.
+int RecordRun(const char* folder) {
+    std::string json = "{\"command_line\":\"" + Escaped(GetCommandLineA()) + "\",\"console_window\":" +
+                       (GetConsoleWindow() ? "true" : "false");
+    for (const char* name : {"TALLOWIN_SERVER", "TALLOWIN_STATE", "TALLOWIN_PLAYERS", "TALLOWIN_MINIMUM",
+                             "TALLOWIN_MESSAGE", "TALLOWIN_TIME"}) {
+        char value[1024] = "";
+        SetLastError(0);  // an empty value also reads as 0
+        if (GetEnvironmentVariableA(name, value, sizeof value) || GetLastError() != ERROR_ENVVAR_NOT_FOUND)
+            json += std::string(",\"") + name + "\":\"" + Escaped(value) + "\"";
+    }
+    const std::string path = std::string(folder) + "\\" + std::to_string(GetCurrentProcessId()) + ".json";
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return 1;
+    std::fputs((json + "}\n").c_str(), file);
+    std::fclose(file);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: tallowin-probe main|wait-main MS|boxes|tips|close HWND|post HWND MSG W L|"
                              "send HWND MSG W L|taskbar-restart|tray-remove|move X Y W H|menu|controls HWND|"
-                             "settext HWND ID TEXT\n");
+                             "settext HWND ID TEXT|record DIR\n");
         return 2;
     }
     const std::string command = argv[1];
     if (command == "main") return PrintMain();
+    if (command == "record" && argc > 2) return RecordRun(argv[2]);
     if (command == "wait-main") {
         const DWORD end = GetTickCount() + static_cast<DWORD>(argc > 2 ? std::atoi(argv[2]) : 10000);
         while (!MainWindow() && GetTickCount() < end) Sleep(50);
