@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "app/alerts_win.h"
 #include "app/app_win.h"
 #include "res/resource.h"
 #include "app/dialogs_win.h"
 #include "app/tray_win.h"
+#include "status/deliver_win.h"
 #include "status/socket_win.h"
 #include "tests/win/loopback_peer.h"
 
@@ -172,6 +174,32 @@ TEST_F(Commands, ClientMenuLeavesOutShowAndOpensAtTheSignedClickPoint) {
     ClientToScreen(window, &at);
     EXPECT_EQ(seen.place.left, at.x);
     EXPECT_EQ(seen.place.top, at.y);
+}
+
+TEST_F(Commands, AlertRunsCloseTheirHandlesAndFailuresAreRecentChangesNotBoxes) {
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    AlertNotice notice{};
+    notice.Changes.assign(6, AlertChange{"Beta", ServerState::Down, -1, 3, "Beta is DOWN"});
+    TheApp.UserSettings.AlertCommand = std::string(system) + "\\hostname.exe";
+    BoxWatcher boxes(0);
+    DeliverNotice(window, notice);  // the first runs open what later ones reuse
+    PumpMessages(2000);
+    const int before = OpenHandles();
+    DeliverNotice(window, notice);  // six: four at once, two after them
+    PumpMessages(2000);
+    EXPECT_EQ(OpenHandles(), before);
+    TheApp.UserSettings.AlertCommand = "C:\\no\\such\\program.exe";
+    notice.Changes.resize(1);
+    DeliverNotice(window, notice);
+    SendMessageA(window, WM_WEBHOOKFAILED, 404, 0);
+    SendMessageA(window, WM_WEBHOOKFAILED, 12029, 0);
+    PumpMessages(300);
+    const std::vector<std::string>& recent = TheApp.Client.Alerts.Recent;
+    ASSERT_EQ(recent.size(), 3u);
+    const char* lines[] = {"Webhook failed: error 12029", "Webhook failed: 404", "Alert command failed: error 2"};
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(recent[i].substr(6), lines[i]);
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(Commands, TheAlertItemsShowThePauseAndTheRecentChanges) {
