@@ -1,6 +1,7 @@
 // Measures the real window procedure's reporting tick under Wine: decode, tray, render and copy,
 // over 1,000 ticks, with the process's resident size, the desktop's windows and GDI markers after
-// 10 and 10,000 more ticks, in which four watched servers go down and come back again and again.
+// 10 and 10,000 more ticks, in which four watched servers go down and come back again and again and
+// the tray icon shows the primary server's players, a new count each report.
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
@@ -167,17 +168,26 @@ int main() {
         TheApp.UserSettings.WatchedServers.push_back("Server" + std::to_string(i) + std::string(21, 'x'));
     int ticks = 2000, balloons = 0;
     Mark("gdi", ticks);
+    // The primary's players on the tray icon, a new count each report while it is up.
+    TheApp.UserSettings.TrayShowsCount = true;
+    Bytes up = s;
+    int newIcons = 0;
     for (int i = 0; i < 10000; ++i) {
-        const Bytes& answer = (i / 10) % 2 ? down : s;
+        const int players = 100 + i % 800;
+        up[204] = static_cast<unsigned char>(players >> 8);
+        up[205] = static_cast<unsigned char>(players);
+        const Bytes& answer = (i / 10) % 2 ? down : up;
+        const HICON shown = TheApp.CountIcon;
         DispatchDatagram(TheApp.Client.Buffers, answer.data(), answer.size(), GetTickCount());
         const std::vector<WatchedServer>& watched = TheApp.Client.Alerts.Servers;
         const ServerState told = watched.empty() ? ServerState::Unknown : watched[0].Told;
         Tick(window);
         if (!watched.empty() && watched[0].Told != told) ++balloons;
+        if (TheApp.CountIcon && TheApp.CountIcon != shown) ++newIcons;
         if (++ticks == 2010) Mark("gdi", ticks);
     }
     Mark("gdi", ticks);
-    std::printf("balloons shown over the last 10000 reports: %d\n", balloons);
+    std::printf("balloons shown over the last 10000 reports: %d; tray icons with a new count: %d\n", balloons, newIcons);
     DestroyWindow(window);
     while (!peer.Receive(10).empty()) {
     }
