@@ -5,6 +5,7 @@
 
 #include "status/socket_win.h"
 #include "view/count_icon.h"
+#include "view/render_win.h"
 
 namespace {
 // What the tray shows now, so that a re-created taskbar gets the same icon and tip back.
@@ -79,14 +80,7 @@ bool UserIsBusy() {
 }
 
 HICON MakeCountIcon(HICON base, int size, const std::string& text) {
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;  // rows top down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownPictureInfo(size, size);
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     void* colourBits = nullptr;

@@ -70,13 +70,7 @@ bool PrepareGraphBitmap(ReportCanvas& canvas, int width, int height) {
     if (canvas.GraphBitmap) DeleteObject(canvas.GraphBitmap);
     canvas.GraphBitmap = nullptr;
     canvas.PrevGraphBitmap = nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownPictureInfo(width, height);
     void* pixels = nullptr;
     canvas.GraphBitmap = CreateDIBSection(canvas.GraphDC, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
     if (!canvas.GraphBitmap) return false;
@@ -109,6 +103,17 @@ int SystemDpi() {
     return dpi > 0 ? dpi : BASE_DPI;
 }
 }  // namespace
+
+BITMAPINFO TopDownPictureInfo(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
 
 int WindowDpi(HWND window) {
     // Windows 10 (1607) and later know each monitor's resolution; older systems have one.

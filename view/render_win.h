@@ -44,6 +44,8 @@ int WindowDpi(HWND window);
 HGDIOBJ FontForDpi(int stock, int dpi, HFONT& scaled);
 
 // The window's own context, a memory context with the report pen and the system font selected.
+// The header of a 32-bit picture whose rows run top down, for CreateDIBSection.
+BITMAPINFO TopDownPictureInfo(int width, int height);
 void CreateReportCanvas(ReportCanvas& canvas, HWND window);
 // Puts back and releases everything, the report bitmap included.
 void ReleaseReportCanvas(ReportCanvas& canvas, HWND window);
