@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "status/socket_win.h"
+#include "status/text.h"
 #include "view/count_icon.h"
 #include "view/render_win.h"
 
@@ -39,7 +40,11 @@ void FillTrayRecord(NOTIFYICONDATAA& record, HWND window, DWORD operation, HICON
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | (version4 ? NIF_SHOWTIP : 0);
     record.uCallbackMessage = WM_TRAYNOTIFY;
     if (operation == NIM_ADD || operation == NIM_MODIFY) record.hIcon = icon;
-    lstrcpynA(record.szTip, tip ? tip : "", 64);
+    // Cut between characters, never inside a double-byte one.
+    const std::string text = tip ? tip : "";
+    const size_t kept = CharactersWithin(text, 63);  // the first layout's tip holds 63 and a zero
+    CopyMemory(record.szTip, text.data(), kept);
+    record.szTip[kept] = 0;
 }
 
 BOOL SetTrayIcon(HWND window, DWORD operation, HICON icon, const char* tip) {
