@@ -468,6 +468,37 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkKeepsIt) {
     EXPECT_STREQ(after, before);
 }
 
+TEST_F(Options, TheAlertsDialogTakesAnHttpWebhookAndOnlyOptionsOkKeepsItsChoices) {
+    HWND alerts = nullptr;
+    std::string box;
+    for (int button : {IDCANCEL, IDOK}) {
+        Script({FindDialog(), [&] {
+                    SendDlgItemMessageA(dialog, IDC_TRAY_SHOWS_COUNT, BM_CLICK, 0, 0);
+                    return PostMessageA(dialog, WM_COMMAND, IDC_ALERTS, 0) != 0;
+                }, [&] {
+                    if (!(alerts = FindShown("#32770", dialog))) return false;
+                    SetDlgItemTextA(alerts, IDC_ALERT_COMMAND, "notify.exe");
+                    SetDlgItemTextA(alerts, IDC_ALERT_WEBHOOK, "ftp://example.com/hook");
+                    return PostMessageA(alerts, WM_COMMAND, IDOK, 0) != 0;
+                }, [&] {
+                    HWND shown = FindShown("#32770", alerts);
+                    if (!shown) return false;
+                    box = Text(shown);
+                    PostMessageA(shown, WM_COMMAND, IDOK, 0);
+                    SetDlgItemTextA(alerts, IDC_ALERT_WEBHOOK, "https://example.com/hook");
+                    SendDlgItemMessageA(alerts, IDC_ALERT_SOUND, BM_CLICK, 0, 0);
+                    return PostMessageA(alerts, WM_COMMAND, IDOK, 0) != 0;
+                }, [&, button] { return !IsWindow(alerts) && PostMessageA(dialog, WM_COMMAND, button, 0) != 0; }});
+        EXPECT_EQ(Run(), button);
+        EXPECT_EQ(box, "Error");
+        const bool kept = button == IDOK;
+        EXPECT_EQ(settings.AlertCommand, kept ? "notify.exe" : "");
+        EXPECT_EQ(settings.AlertWebhook, kept ? "https://example.com/hook" : "");
+        EXPECT_EQ(settings.AlertSound, kept);
+        EXPECT_EQ(settings.TrayShowsCount, kept);
+    }
+}
+
 TEST(RunEntry, WrittenQuotedAndDeleted) {
     const char* scratch = "Software\\Varnok Solutions\\TallowinTest\\Run";
     const char* program = "C:\\Program Files\\Tallowin\\Tallowin.exe";
