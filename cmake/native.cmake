@@ -68,7 +68,8 @@ add_executable(tallowin-statusd tools/statusd/statusd.cpp tools/statusd/scenario
 target_include_directories(tallowin-statusd PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(tallowin-statusd PRIVATE tallowin_core)
 
-add_executable(statusd_tests tests/unit/scenario_test.cpp tests/unit/query_test.cpp tools/statusd/scenario.cpp tools/query/query.cpp)
+add_executable(statusd_tests tests/unit/scenario_test.cpp tests/unit/query_test.cpp tests/unit/exporter_test.cpp
+  tools/statusd/scenario.cpp tools/query/query.cpp tools/query/exposition.cpp tools/query/http.cpp)
 target_include_directories(statusd_tests PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(statusd_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME statusd_tests COMMAND statusd_tests)
