@@ -79,4 +79,8 @@ if(Python3_FOUND)
   add_test(NAME tools_loopback
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/tools_test.py
             --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
+  add_test(NAME serve_prometheus
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/serve_test.py
+            --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
+  set_tests_properties(serve_prometheus PROPERTIES TIMEOUT 300)
 endif()
