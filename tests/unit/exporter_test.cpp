@@ -121,6 +121,9 @@ TEST(HttpConnection, ByteByByteAndTheAnswersLength) {
         request = HttpTakeBytes(c, 1);
         EXPECT_EQ(request.Route == HttpRoute::Incomplete, i + 1 < text.size()) << i;
     }
+    HttpConnection garbage;
+    garbage.In[0] = 0x16;  // a TLS hello's first byte: answered before any line ends
+    EXPECT_EQ(HttpTakeBytes(garbage, 1).Route, HttpRoute::BadRequest);
     HttpAnswer(c, request, std::make_shared<const std::string>("page\n"), "tail\n");
     std::string sent;
     for (;;) {

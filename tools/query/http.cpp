@@ -143,15 +143,16 @@ bool ParseListenAddress(const std::string& text, uint32_t& address, uint16_t& po
 HttpRequest HttpTakeBytes(HttpConnection& c, size_t n) {
     const size_t start = c.Received;
     c.Received += n;
-    bool lineEnds = false, headEnds = false;
+    bool lineEnds = false, headEnds = false, oddByte = false;
     for (size_t i = start; i < c.Received && !headEnds; ++i) {
+        oddByte = oddByte || ((c.In[i] < 0x20 || c.In[i] > 0x7E) && c.In[i] != '\r' && c.In[i] != '\n');
         if (c.In[i] != '\n') continue;
         lineEnds = true;
         headEnds = (i >= 1 && c.In[i - 1] == '\n') || (i >= 2 && c.In[i - 1] == '\r' && c.In[i - 2] == '\n');
     }
     // The whole head is read when it has ended or filled the room, and once before that as soon as
-    // its first line is in, so that a malformed one is answered at once.
-    const bool firstLine = lineEnds && !c.LineChecked;
+    // its first line is in, or shows a byte no request line has, so that garbage is answered at once.
+    const bool firstLine = !c.LineChecked && (lineEnds || oddByte);
     if (!headEnds && c.Received < HTTP_HEAD_LIMIT && !firstLine) return HttpRequest{};
     c.LineChecked = true;
     return ReadHttpRequest(c.In, c.Received);
