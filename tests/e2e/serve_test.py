@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The real Prometheus scrapes tallowin-query serve against the simulator and reads a server's count back,
 then again after the simulator changes it; promtool finds nothing to report in the page."""
-import argparse, json, os, shutil, signal, subprocess, sys, tempfile, time, urllib.parse, urllib.request
+import argparse, json, os, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.parse, urllib.request
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--statusd", required=True)
@@ -66,6 +66,12 @@ with tempfile.TemporaryDirectory() as tmp:
                               capture_output=True)
         check("promtool check metrics reports nothing", lint.returncode == 0 and not lint.stdout and not lint.stderr)
         check("Prometheus reads the count back", wait_for(lambda: luclin_in_prometheus() == 1402, 60))
+        idle = [socket.create_connection((args.address, 24253)) for _ in range(200)]
+        start = time.monotonic()
+        check("a scrape is answered within a second while 200 idle connections are open",
+              "tallowin_players" in get(f"http://{exporter_at}/metrics") and time.monotonic() - start < 1)
+        for connection in idle:
+            connection.close()
         write_scenario(scenario, 77)
         # The next status request fetches the new count and the tick after it reports it: two intervals.
         check("Prometheus reads the changed count", wait_for(lambda: luclin_in_prometheus() == 77, 60))
