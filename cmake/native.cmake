@@ -44,9 +44,10 @@ endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  foreach(target dispatch decode settings history history_sealed)
+  set(FUZZ_SOURCES_http tools/query/http.cpp)
+  foreach(target dispatch decode settings history history_sealed http)
     string(REPLACE "_sealed" "" source ${target})
-    add_executable(fuzz_${target} tests/fuzz/fuzz_${source}.cpp ${CORE_SOURCES})
+    add_executable(fuzz_${target} tests/fuzz/fuzz_${source}.cpp ${CORE_SOURCES} ${FUZZ_SOURCES_${target}})
     target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer,address,undefined -g -O1)
     if(target MATCHES "_sealed$")
@@ -73,7 +74,8 @@ add_executable(tallowin-statusd tools/statusd/statusd.cpp tools/statusd/scenario
 target_include_directories(tallowin-statusd PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(tallowin-statusd PRIVATE tallowin_core)
 
-add_executable(statusd_tests tests/unit/scenario_test.cpp tests/unit/query_test.cpp tools/statusd/scenario.cpp tools/query/query.cpp)
+add_executable(statusd_tests tests/unit/scenario_test.cpp tests/unit/query_test.cpp tests/unit/exporter_test.cpp
+  tools/statusd/scenario.cpp tools/query/query.cpp tools/query/exposition.cpp tools/query/http.cpp)
 target_include_directories(statusd_tests PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(statusd_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME statusd_tests COMMAND statusd_tests)
@@ -83,4 +85,8 @@ if(Python3_FOUND)
   add_test(NAME tools_loopback
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/tools_test.py
             --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
+  add_test(NAME serve_prometheus
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/serve_test.py
+            --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
+  set_tests_properties(serve_prometheus PROPERTIES TIMEOUT 300)
 endif()

@@ -26,6 +26,7 @@ have xdotool || need+=(xdotool)
 have python3 || need+=(python3)
 have zip || need+=(zip)
 have wrestool || need+=(icoutils)
+{ have prometheus && have promtool; } || need+=(prometheus)  # the exporter's end-to-end test scrapes with it
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -e /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -e /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)

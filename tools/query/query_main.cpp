@@ -1,5 +1,5 @@
 // tallowin-query: asks the status service for its answers, or decodes saved ones, and prints the report;
-// watches the service; prints a history file's samples.
+// watches the service; prints a history file's samples; serves the last report to Prometheus.
 #include <CLI/CLI.hpp>
 
 #include <chrono>
@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "status/protocol.h"
 #include "tools/query/query.h"
+#include "tools/query/serve.h"
 #include "tools/query/udp.h"
 
 namespace {
@@ -188,6 +189,9 @@ int main(int argc, char** argv) {
     historyCommand->add_option("FILE", historyPath, "the history file")->required();
     const CLI::Option* server = historyCommand->add_option("--server", serverName, "only this server");
     historyCommand->add_flag("--csv", csv, "print every sample as CSV instead of a summary per server");
+    std::string listenAddress = DEFAULT_LISTEN_ADDRESS;
+    CLI::App* serve = app.add_subcommand("serve", "poll like Tallowin and serve the last report to Prometheus at /metrics");
+    serve->add_option("--listen", listenAddress, "IPv4 address and TCP port to serve on")->capture_default_str();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -200,6 +204,7 @@ int main(int argc, char** argv) {
     try {
         if (*historyCommand) return ShowHistory(historyPath, server->count() ? &serverName : nullptr, csv);
         if (*watch) return Watch(options, intervalSeconds, count);
+        if (*serve) return Serve(options.host, static_cast<uint16_t>(options.port), listenAddress);
         if (*decode) return DecodeFiles(options, namesPath, statusPath);
         return QueryOnce(options);
     } catch (const std::bad_alloc&) {
