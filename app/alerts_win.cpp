@@ -20,7 +20,8 @@ void NoteProblem(const std::string& problem) {
 void RunWaiting(HWND window) {
     std::vector<DWORD> failed;
     const bool pending = StartAlertRuns(failed);
-    for (const DWORD error : failed) NoteProblem("Alert command failed: error " + std::to_string(error));
+    // One line, however many of the runs started now failed: they fail alike.
+    if (!failed.empty()) NoteProblem("Alert command failed: error " + std::to_string(failed.front()));
     if (pending) SetTimer(window, ALERT_RUN_TIMER_EVENT, 500, nullptr);
     else KillTimer(window, ALERT_RUN_TIMER_EVENT);
 }

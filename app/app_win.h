@@ -64,6 +64,8 @@ ATOM RegisterMainClass(App& app);
 void ShowReport(const char* text, bool report);
 // Draws the last text again, as after a change of settings or resolution.
 void ShowReportAgain();
+// Sets the tray's icon and tip again from the last report, as after a change of settings.
+void ShowTrayAgain();
 // The graph column for the server lines drawn, at the window's width now.
 void DrawGraphColumn();
 // Marks the lines of the watched servers and shows the marks.

@@ -74,6 +74,7 @@ void OnOptions(HWND window) {
     if (RunOptionsDialog(TheApp.Instance, window, TheApp.UserSettings, TheApp.Client.Decode.ServerList) != IDOK)
         return;
     ShowReportAgain();  // the sort order or the primary server may have changed
+    ShowTrayAgain();    // and with it, the minimum or the count on the icon
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
     if (!RewriteRunEntry(HKEY_CURRENT_USER, RUN_KEY, TheApp.UserSettings.RunOnStartup, program))
@@ -115,7 +116,9 @@ void OnPauseAlerts() {
 
 void OnServerMinimum(HWND window) {
     const std::string server = TheApp.MenuServer;  // a copy: another menu may open while the dialog runs
-    if (RunMinimumDialog(TheApp.Instance, window, TheApp.UserSettings, server) == IDOK) MarkWatchedRows();
+    if (RunMinimumDialog(TheApp.Instance, window, TheApp.UserSettings, server) != IDOK) return;
+    MarkWatchedRows();
+    ShowTrayAgain();
 }
 
 void OnWatchServer() {

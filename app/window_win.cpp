@@ -119,6 +119,14 @@ void DropStaleRows() {
     }
 }
 
+void ShowTrayAgain() {
+    App& app = TheApp;
+    if (!app.ShowingReport) return;  // a waiting text stands until the next tick
+    char tip[SETTINGS_TEXT_SIZE + 96];
+    const TrayIcon icon = ComposeTrayTip(app.UserSettings, app.Client.Decode, tip, sizeof tip);
+    ShowTrayState(app.Window, icon, tip, TrayPlayers(icon, app.Client.Decode));
+}
+
 void ShowReportAgain() {
     const char* text = TheApp.Client.ReportText;
     ShowReport(text && text[0] ? text : "Waiting for server data...", TheApp.ShowingReport);

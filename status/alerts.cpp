@@ -73,7 +73,7 @@ void SyncWatchList(AlertState& state, const Settings& settings) {
     }
 }
 
-void Observe(WatchedServer& s, ServerState seen, int32_t players) {
+void Observe(WatchedServer& s, ServerState seen, int32_t players, uint32_t now) {
     if (s.Confirmed == ServerState::Unknown) {
         s.Told = s.Confirmed = s.Seen = seen;
         s.Players = s.SeenPlayers = players;
@@ -89,7 +89,9 @@ void Observe(WatchedServer& s, ServerState seen, int32_t players) {
     } else if (s.Streak >= ALERT_CONFIRM_REPORTS) {
         s.Confirmed = seen;
         s.Players = players;
-        if (s.Changes < 255) ++s.Changes;
+        if (s.Changes < 2) ++s.Changes;
+        s.ChangedAt[1] = s.ChangedAt[0];
+        s.ChangedAt[0] = now;
     }
 }
 
@@ -103,8 +105,11 @@ bool BudgetAllows(const WatchedServer& s, uint32_t now) {
 // --- the texts ---------------------------------------------------------------------------------
 enum class ChangeKind { Up, Fewer, Flapping, Down, Unlisted };  // the order the balloon tells them in
 
-ChangeKind KindOf(const WatchedServer& s) {
-    if (!s.ToldFlapping && s.HeldByBudget && s.Changes >= 2) return ChangeKind::Flapping;
+// A server that the budget held back and that changed twice within the budget's ten minutes keeps
+// going up and down; one whose held change came long after another has merely changed.
+ChangeKind KindOf(const WatchedServer& s, uint32_t now) {
+    if (!s.ToldFlapping && s.HeldByBudget && s.Changes >= 2 && now - s.ChangedAt[1] <= ALERT_BUDGET_MS)
+        return ChangeKind::Flapping;
     switch (s.Confirmed) {
     case ServerState::Up: return ChangeKind::Up;
     case ServerState::Fewer: return ChangeKind::Fewer;
@@ -218,12 +223,13 @@ bool ToggleWatched(Settings& settings, const std::string& name) {
     return true;
 }
 
-void ObserveReport(AlertState& state, const Settings& settings, const std::vector<ServerEntry>& servers, uint32_t) {
+void ObserveReport(AlertState& state, const Settings& settings, const std::vector<ServerEntry>& servers,
+                   uint32_t now) {
     SyncWatchList(state, settings);
     for (WatchedServer& s : state.Servers) {
         const ServerEntry* entry = FindEntry(servers, s.Name);
-        if (entry) Observe(s, StateOf(entry->Players, s.Minimum), entry->Players);
-        else Observe(s, ServerState::Unlisted, -1);
+        if (entry) Observe(s, StateOf(entry->Players, s.Minimum), entry->Players, now);
+        else Observe(s, ServerState::Unlisted, -1, now);
     }
 }
 
@@ -238,7 +244,11 @@ bool DueNotice(AlertState& state, const Settings& settings, uint32_t now, AlertN
     std::vector<Change> changes;
     for (size_t i = 0; i < state.Servers.size(); ++i) {
         WatchedServer& s = state.Servers[i];
-        if (s.Confirmed == ServerState::Unknown || (s.Confirmed == s.Told && !s.ToldFlapping)) continue;
+        if (s.Confirmed == ServerState::Unknown) continue;
+        if (s.Confirmed == s.Told && !s.ToldFlapping) {
+            s.HeldByBudget = false;  // what was held came back to what was told
+            continue;
+        }
         if (!settings.NotifyChanges) {
             s.Told = s.Confirmed;
             s.ToldFlapping = false;
@@ -250,7 +260,7 @@ bool DueNotice(AlertState& state, const Settings& settings, uint32_t now, AlertN
             s.HeldByBudget = true;
             continue;
         }
-        changes.push_back(Change{KindOf(s), i});
+        changes.push_back(Change{KindOf(s, now), i});
     }
     if (changes.empty() || AlertsPaused(state, now)) return false;
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.Kind < b.Kind; });
@@ -270,7 +280,7 @@ void MarkNoticeShown(AlertState& state, const AlertNotice& notice, const char* c
     // Each change is put on top, so the last of the notice goes first and the list reads in its order.
     for (size_t k = state.Due.size(); k-- > 0;) {
         WatchedServer& s = state.Servers[state.Due[k]];
-        s.ToldFlapping = KindOf(s) == ChangeKind::Flapping;
+        s.ToldFlapping = KindOf(s, state.DueAt) == ChangeKind::Flapping;
         s.Told = s.Confirmed;
         s.HeldByBudget = false;
         s.Changes = 0;

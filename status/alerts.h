@@ -30,8 +30,9 @@ struct WatchedServer {
     int32_t Players = -1;           // the count behind Confirmed, kept current while it stands
     int32_t SeenPlayers = -1;       // the count of the last report that listed it
     bool ToldFlapping = false;      // the last balloon said it keeps changing
-    bool HeldByBudget = false;      // a change waited because the server was named too often
-    uint8_t Changes = 0;            // confirmed changes since the last balloon that named it
+    bool HeldByBudget = false;      // the change due now waited because the server was named too often
+    uint8_t Changes = 0;            // confirmed changes since the last balloon that named it, up to two
+    uint32_t ChangedAt[2] = {0, 0}; // clocks of the last two of them, newest first
     uint8_t Named = 0;              // balloons that named it, up to two
     uint32_t NamedAt[2] = {0, 0};   // clocks of the last two of them, newest first
 };

@@ -515,10 +515,11 @@ HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size
     history = History{};
     history.Clock = history.AsideSince = nowMinute;
     if (result != HistoryLoad::Loaded) return result;
-    // A file that still reaches into this week has its older samples forgotten, as at any trim.
-    if (FitsClock(nowMinute, read.Clock) || read.Clock > nowMinute) TrimHistory(read, nowMinute);
-    const bool allFit = std::all_of(read.Servers.begin(), read.Servers.end(),
-                                    [&](const ServerHistory& server) { return FitsClock(nowMinute, server.Newest); });
+    // A wrong clock at start looks like time that passed: what it pushes out of the week is set aside
+    // too, for a clock that is set right soon after.
+    const bool allFit = std::all_of(read.Servers.begin(), read.Servers.end(), [&](const ServerHistory& server) {
+        return FitsClock(nowMinute, server.Oldest) && FitsClock(nowMinute, server.Newest);
+    });
     if (allFit) {
         history.Servers = std::move(read.Servers);
         return result;

@@ -85,9 +85,7 @@ enum class HistoryLoad { Loaded, Damaged, Newer };
 // SaveHistory appends the history's servers to `out`. ReadHistory replaces `history` from the bytes
 // as they stand, or leaves it empty and says why: short, damaged or plainly foreign (Damaged), or
 // written by a later version of the program (Newer). LoadHistory reads and fits the samples to the
-// clock at `nowMinute`: those more than an hour ahead of it are set aside, and so are those older
-// than its week when the whole file is (a clock far ahead, or a long absence); otherwise those are
-// forgotten.
+// clock at `nowMinute`: those older than its week or more than an hour ahead of it are set aside.
 void SaveHistory(const History& history, std::vector<unsigned char>& out);
 HistoryLoad ReadHistory(History& history, const unsigned char* data, size_t size);
 HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute);

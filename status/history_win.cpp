@@ -3,6 +3,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -94,7 +95,9 @@ bool SaveHistoryFile(const History& history, const std::string& folder) {
     if (folder.empty()) return false;
     CreateDirectoryA(folder.c_str(), nullptr);
     if (!SaveWhole(history.Servers, folder, "history.dat")) return false;
-    return history.Aside.empty() || SaveWhole(history.Aside, folder, "history.old");
+    if (!history.Aside.empty()) return SaveWhole(history.Aside, folder, "history.old");
+    DeleteFileA(InFolder(folder, "history.old").c_str());  // a day of steady clock forgot it
+    return true;
 }
 
 HistoryFileState LoadHistoryFile(History& history, const std::string& folder, uint32_t nowMinute) {
@@ -107,10 +110,14 @@ HistoryFileState LoadHistoryFile(History& history, const std::string& folder, ui
         !MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING))
         return HistoryFileState::Unreadable;
     if (state == HistoryFileState::Unreadable || state == HistoryFileState::Newer) return state;
-    // Only what fits the clock comes back from history.old; the rest stays in the file, for a clock
-    // that is set right later.
+    // What an earlier run set aside comes back where it fits the clock, and only before what the
+    // history holds, never as news it lacks: samples from hours a wrong clock ran ahead stay out.
     History old;
     if (LoadFile(old, InFolder(folder, "history.old"), nowMinute) == HistoryFileState::Loaded) {
+        old.Aside.clear();
+        uint32_t newest = 0;
+        for (const ServerHistory& server : history.Servers) newest = std::max(newest, server.Newest);
+        if (newest != 0) MoveHistoryClock(old, newest);
         old.Aside.clear();
         MergeHistory(history, old);
     }

@@ -52,6 +52,10 @@ TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, c
     return TrayIcon::Up;
 }
 
+int32_t TrayPlayers(TrayIcon icon, const DecodeResults& decode) {
+    return icon != TrayIcon::Neutral && decode.PrimaryListed ? decode.PrimaryPlayers : -1;
+}
+
 namespace {
 void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char* request,
                  const char* text, uint32_t now, uint32_t& interval) {
@@ -68,18 +72,21 @@ void TellDueChanges(StatusClient& client, const Settings& settings, const PollHo
     AlertNotice notice;
     if (!DueNotice(client.Alerts, settings, now, notice) || host.UserBusy(host.Context)) return;
     if (!host.Notify(host.Context, notice)) return;
-    host.Deliver(host.Context, notice);
     char clock[6] = "";
     host.LocalClock(host.Context, clock);
     MarkNoticeShown(client.Alerts, notice, clock);
+    // After the changes have joined the recent ones, so that a failure to deliver shows above them.
+    host.Deliver(host.Context, notice);
 }
 
 // The tick count runs on through sleep, so a minute far from what it predicts is the system's clock
-// being set: what no longer fits the new clock is set aside, and what fits it again comes back.
+// being set: what no longer fits the new clock is set aside, and what fits it again comes back. The
+// first report, seconds after the start, is judged by the clock the history was read by.
 void RecordReport(StatusClient& client, const PollHost& host, uint32_t now) {
     const uint32_t minute = host.Minute(host.Context);
-    const int64_t expected = int64_t{client.ReportMinute} + (now - client.ReportTick) / 60000;
-    if (client.ReportMinute != 0 && (minute > expected + HISTORY_AHEAD_MINUTES || minute + int64_t{HISTORY_AHEAD_MINUTES} < expected))
+    const int64_t expected = client.ReportMinute != 0 ? int64_t{client.ReportMinute} + (now - client.ReportTick) / 60000
+                                                      : int64_t{client.Counts.Clock};
+    if (expected != 0 && (minute > expected + HISTORY_AHEAD_MINUTES || minute + int64_t{HISTORY_AHEAD_MINUTES} < expected))
         MoveHistoryClock(client.Counts, minute);
     client.ReportMinute = minute;
     client.ReportTick = now;
@@ -100,8 +107,7 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
     // The full tip: a 259-character server name and three numbers fit with room to spare.
     char tip[SETTINGS_TEXT_SIZE + 96];
     const TrayIcon icon = ComposeTrayTip(settings, client.Decode, tip, sizeof tip);
-    const DecodeResults& d = client.Decode;
-    host.SetTray(host.Context, icon, tip, icon != TrayIcon::Neutral && d.PrimaryListed ? d.PrimaryPlayers : -1);
+    host.SetTray(host.Context, icon, tip, TrayPlayers(icon, client.Decode));
     // Only an answer not seen before is a report: one decoded again while the service is silent
     // must neither confirm itself nor stand in the history for minutes nobody answered.
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {

@@ -68,5 +68,7 @@ uint32_t NextPollInterval(uint32_t& pollFailures);
 bool StatusIsStale(uint32_t now, uint32_t lastReceiveTick);
 // Composes the whole tooltip of a reporting tick into tip (tipSize bytes) and picks its icon.
 TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, char* tip, size_t tipSize);
+// The primary server's players for the icon to show with its tip, or -1 for none.
+int32_t TrayPlayers(TrayIcon icon, const DecodeResults& decode);
 // Handles a WM_TIMER with the given event id.
 void PollTick(StatusClient& client, const Settings& settings, const PollHost& host, unsigned timerId);

@@ -51,7 +51,9 @@ TEST(Deliver, TheTrayCountFitsItsIcon) {
                 white += p == 0xFFFFFFFFu;
                 black += p == 0xFF000000u;
                 if (p != 0x80008000u) columnsLeft = std::min(columnsLeft, x), columnsRight = std::max(columnsRight, x);
-                if (y < size / 2) EXPECT_EQ(p, 0x80008000u) << size;  // the upper half keeps the icon's mark
+                if (y < size / 2) {
+                    EXPECT_EQ(p, 0x80008000u) << size;  // the upper half keeps the icon's mark
+                }
             }
         const int scale = size / 16 == 2 ? 2 : 1;
         EXPECT_EQ(white, 27 * scale * scale) << size;  // 1 (8), . (1), 4 (9), k (9) font pixels, and no more

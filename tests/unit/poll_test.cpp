@@ -369,3 +369,32 @@ TEST(PollCycle, NamesAgainHourlyAndTheClockSetWrongAndRight) {
     EXPECT_EQ(SampleAt(*beta, 29000000 + w.now / 60000).Players, 123);
     EXPECT_EQ(NewestMinute(*beta), 29000000 + w.now / 60000);
 }
+
+// The clock is wrong when the history is loaded at start-up: set right before the first report (time
+// sync once the network is up), or during the run. The week before is still there afterwards, also
+// once the history's timer has trimmed it, as it does before each save.
+TEST(PollCycle, AClockWrongAtStartCostsNothingOnceSetRight) {
+    const struct { int64_t shift; uint32_t reportsBeforeRight; } cases[] = {
+        {-8 * 525600, 0}, {-3 * 1440, 0}, {3 * 1440, 0}, {3 * 1440, 8}};
+    for (const auto& c : cases) {
+        World w;
+        w.service = AnswerEverything;
+        const uint32_t now = 29000000 + w.now / 60000;
+        History file;
+        for (uint32_t m = now - 6 * 1440; m < now - 60; m += 30) AddReport(file, m, {{"Beta", 77, 0}});
+        Bytes bytes;
+        SaveHistory(file, bytes);
+        LoadHistory(w.client.Counts, bytes.data(), bytes.size(), static_cast<uint32_t>(now + c.shift));
+        w.clockShift = static_cast<uint32_t>(c.shift);
+        if (c.reportsBeforeRight == 0) w.clockShift = 0;
+        w.First();
+        w.RunUntil(w.now + 15000 * c.reportsBeforeRight + 1000);
+        w.clockShift = 0;
+        w.RunUntil(w.now + 60000);
+        TrimHistory(w.client.Counts, w.client.Counts.Clock);
+        const ServerHistory* beta = FindServerHistory(w.client.Counts, "Beta");
+        ASSERT_NE(beta, nullptr) << c.shift;
+        EXPECT_EQ(SampleAt(*beta, now - 6 * 1440).Players, 77) << c.shift << " " << c.reportsBeforeRight;
+        EXPECT_EQ(SampleAt(*beta, now - 2 * 1440).Players, 77) << c.shift << " " << c.reportsBeforeRight;
+    }
+}

@@ -114,3 +114,26 @@ TEST(HistoryFile, SavedWholeReadBackAndDamageSetAside) {
     }
     Clear(folder);
 }
+
+// Samples recorded under a clock set hours ahead are set aside when it is set right, and forgotten
+// after a day of steady clock: a later start must not bring them back as if recorded at those hours.
+TEST(HistoryFile, WhatADayOfSteadyClockForgotStaysForgotten) {
+    const std::string folder = ScratchFolder();
+    Clear(folder);
+    const uint32_t now = CurrentMinute();
+    History history, loaded;
+    AddReport(history, now - 10, {{"Beta", 40, 5}});
+    MoveHistoryClock(history, now + 300);  // five hours ahead
+    AddReport(history, now + 300, {{"Beta", 999, 5}});
+    MoveHistoryClock(history, now - 9);  // set right
+    AddReport(history, now - 9, {{"Beta", 40, 5}});
+    ASSERT_TRUE(SaveHistoryFile(history, folder));
+    AddReport(history, now + 1440, {{"Beta", 40, 5}});
+    TrimHistory(history, now + 1440);  // a day of steady clock
+    ASSERT_TRUE(history.Aside.empty());
+    ASSERT_TRUE(SaveHistoryFile(history, folder));
+    ASSERT_EQ(LoadHistoryFile(loaded, folder, now + 1450), HistoryFileState::Loaded);
+    ASSERT_NE(FindServerHistory(loaded, "Beta"), nullptr);
+    EXPECT_EQ(SampleAt(*FindServerHistory(loaded, "Beta"), now + 300).Players, HISTORY_NONE);
+    Clear(folder);
+}
