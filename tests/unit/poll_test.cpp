@@ -349,33 +349,11 @@ TEST(PollCycle, OnlyNewAnswersConfirmAndABusyUserIsToldLater) {
     EXPECT_EQ(w.client.Alerts.Recent, std::vector<std::string>{"21:05 Beta is DOWN"});
 }
 
-TEST(PollCycle, NamesAgainHourlyAndTheClockSetWrongAndRight) {
-    World w;
-    w.service = AnswerEverything;
-    w.First();
-    w.RunUntil(w.now + 3600000);
-    auto names = [&w] { return std::count_if(w.sent.begin(), w.sent.end(), [](const Sent& s) { return s.code == 1; }); };
-    EXPECT_EQ(names(), 1);
-    w.RunUntil(w.now + 20000);
-    EXPECT_EQ(names(), 2);  // while reporting, once an hour
-    const uint32_t before = 29000000 + w.now / 60000;
-    w.clockShift = 3 * 525600;  // set three years ahead for a minute, then right again
-    w.RunUntil(w.now + 60000);
-    w.clockShift = 0;
-    w.RunUntil(w.now + 30000);
-    const ServerHistory* beta = FindServerHistory(w.client.Counts, "Beta");
-    ASSERT_NE(beta, nullptr);
-    EXPECT_EQ(SampleAt(*beta, before - 60).Players, 123);
-    EXPECT_EQ(SampleAt(*beta, 29000000 + w.now / 60000).Players, 123);
-    EXPECT_EQ(NewestMinute(*beta), 29000000 + w.now / 60000);
-}
-
-// The clock is wrong when the history is loaded at start-up: set right before the first report (time
-// sync once the network is up), or during the run. The week before is still there afterwards, also
-// once the history's timer has trimmed it, as it does before each save.
-TEST(PollCycle, AClockWrongAtStartCostsNothingOnceSetRight) {
-    const struct { int64_t shift; uint32_t reportsBeforeRight; } cases[] = {
-        {-8 * 525600, 0}, {-3 * 1440, 0}, {3 * 1440, 0}, {3 * 1440, 8}};
+// The clock is wrong when the history is read at start, from the first report, or both, then set
+// right: every sample of the week is there afterwards, also once the timer has trimmed the history.
+TEST(PollCycle, NamesAgainHourlyAndAClockSetWrongCostsNoSample) {
+    const struct { int64_t atLoad, atReports; uint32_t reports; } cases[] = {
+        {-8 * 525600, 0, 0}, {-3 * 1440, 0, 0}, {3 * 1440, 0, 0}, {3 * 1440, 3 * 1440, 8}, {20160, 20160, 8}, {0, 1576800, 4}};
     for (const auto& c : cases) {
         World w;
         w.service = AnswerEverything;
@@ -384,17 +362,17 @@ TEST(PollCycle, AClockWrongAtStartCostsNothingOnceSetRight) {
         for (uint32_t m = now - 6 * 1440; m < now - 60; m += 30) AddReport(file, m, {{"Beta", 77, 0}});
         Bytes bytes;
         SaveHistory(file, bytes);
-        LoadHistory(w.client.Counts, bytes.data(), bytes.size(), static_cast<uint32_t>(now + c.shift));
-        w.clockShift = static_cast<uint32_t>(c.shift);
-        if (c.reportsBeforeRight == 0) w.clockShift = 0;
+        LoadHistory(w.client.Counts, bytes.data(), bytes.size(), static_cast<uint32_t>(now + c.atLoad));
+        w.clockShift = static_cast<uint32_t>(c.atReports);
         w.First();
-        w.RunUntil(w.now + 15000 * c.reportsBeforeRight + 1000);
+        w.RunUntil(w.now + 15000 * c.reports + 2000);
         w.clockShift = 0;
-        w.RunUntil(w.now + 60000);
+        w.RunUntil(w.now + 3600000);
         TrimHistory(w.client.Counts, w.client.Counts.Clock);
         const ServerHistory* beta = FindServerHistory(w.client.Counts, "Beta");
-        ASSERT_NE(beta, nullptr) << c.shift;
-        EXPECT_EQ(SampleAt(*beta, now - 6 * 1440).Players, 77) << c.shift << " " << c.reportsBeforeRight;
-        EXPECT_EQ(SampleAt(*beta, now - 2 * 1440).Players, 77) << c.shift << " " << c.reportsBeforeRight;
+        ASSERT_NE(beta, nullptr) << c.atLoad;
+        for (const uint32_t m : {now - 6 * 1440, now - 2 * 1440, 29000000 + w.now / 60000})
+            EXPECT_EQ(SampleAt(*beta, m).Players, m < now ? 77 : 123) << c.atLoad << " " << c.atReports << " " << m - now;
+        EXPECT_EQ(std::count_if(w.sent.begin(), w.sent.end(), [](const Sent& s) { return s.code == 1; }), 2);  // hourly
     }
 }

@@ -115,25 +115,19 @@ TEST(HistoryFile, SavedWholeReadBackAndDamageSetAside) {
     Clear(folder);
 }
 
-// Samples recorded under a clock set hours ahead are set aside when it is set right, and forgotten
-// after a day of steady clock: a later start must not bring them back as if recorded at those hours.
+// Samples of hours a wrong clock ran ahead, set aside once it was set right, do not come back at a
+// later start as if recorded then: neither while set aside nor once a day of steady clock forgot them.
 TEST(HistoryFile, WhatADayOfSteadyClockForgotStaysForgotten) {
     const std::string folder = ScratchFolder();
-    Clear(folder);
     const uint32_t now = CurrentMinute();
     History history, loaded;
-    AddReport(history, now - 10, {{"Beta", 40, 5}});
-    MoveHistoryClock(history, now + 300);  // five hours ahead
-    AddReport(history, now + 300, {{"Beta", 999, 5}});
-    MoveHistoryClock(history, now - 9);  // set right
-    AddReport(history, now - 9, {{"Beta", 40, 5}});
-    ASSERT_TRUE(SaveHistoryFile(history, folder));
-    AddReport(history, now + 1440, {{"Beta", 40, 5}});
-    TrimHistory(history, now + 1440);  // a day of steady clock
-    ASSERT_TRUE(history.Aside.empty());
-    ASSERT_TRUE(SaveHistoryFile(history, folder));
-    ASSERT_EQ(LoadHistoryFile(loaded, folder, now + 1450), HistoryFileState::Loaded);
-    ASSERT_NE(FindServerHistory(loaded, "Beta"), nullptr);
-    EXPECT_EQ(SampleAt(*FindServerHistory(loaded, "Beta"), now + 300).Players, HISTORY_NONE);
+    for (const auto& [minute, players] : {std::pair{now + 300, 999}, {now - 9, 40}, {now + 1440, 40}}) {
+        if (players == 999 || minute < now) MoveHistoryClock(history, minute);  // set ahead, set right, then a day
+        AddReport(history, minute, {{"Beta", players, 5}});
+        TrimHistory(history, minute);
+        ASSERT_TRUE(SaveHistoryFile(history, folder));
+        ASSERT_EQ(LoadHistoryFile(loaded, folder, now + 1450), HistoryFileState::Loaded);
+        EXPECT_EQ(SampleAt(*FindServerHistory(loaded, "Beta"), now + 300).Players, players == 999 ? 999 : HISTORY_NONE);
+    }
     Clear(folder);
 }
