@@ -81,7 +81,9 @@ try:
     values = s.reg_values() or {}
     s.check("all values saved", sorted(values) == sorted(["X", "Y", "Width", "Height", "Maximized", "PrimaryServer",
                                                            "EverquestExe", "SortOrder", "RunOnStartup", "MinPlayers",
-                                                           "NotifyChanges", "AlertSound", "WatchedServers"]),
+                                                           "NotifyChanges", "AlertSound", "WatchedServers",
+                                                           "ServerMinimums", "AlertCommand", "AlertWebhook",
+                                                           "TrayShowsCount"]),
             values)
     s.check("the last placement is saved",
             [values.get(k, ("", ""))[1] for k in ("X", "Y", "Width", "Height", "Maximized")] ==
