@@ -91,9 +91,6 @@ try:
     code = s.close_tallowin(p)
     s.check("a post under way holds up the exit at most two seconds", code == 0 and time.monotonic() - closing < 6,
             (code, time.monotonic() - closing))
-    values = s.reg_values() or {}
-    s.check("the new settings are saved", values.get("TrayShowsCount", ("", ""))[1] in ("0x1", "1") and
-            values.get("ServerMinimums", ("",))[0] == "REG_BINARY", values)
 except Exception as e:  # an error midway still ends what the test started
     s.check("unexpected error: %r" % e, False)
 hook.shutdown()
