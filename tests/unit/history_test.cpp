@@ -124,8 +124,6 @@ TEST(History, AWrongClockNeverCostsTheWeek) {
     for (const uint32_t jump : {90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60}) {
         History h;
         for (uint32_t m = T - WEEK + 1; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
-        Bytes before;
-        SaveHistory(h, before);
         MoveHistoryClock(h, T + jump);  // the clock jumps ahead...
         Report(h, T + jump, 1);
         TrimHistory(h, T + jump);
@@ -135,7 +133,6 @@ TEST(History, AWrongClockNeverCostsTheWeek) {
         for (uint32_t m = T - WEEK + 8; m <= T; m += 7)
             ASSERT_EQ(SampleAt(h.Servers[0], m).Players, static_cast<int32_t>(m % 1000)) << jump << " " << m;
         EXPECT_EQ(SampleAt(h.Servers[0], T + 1).Players, 2) << jump;
-
         TrimHistory(h, T + 1 + 24 * 60);  // a day of steady clock forgets what is still set aside
         EXPECT_TRUE(h.Aside.empty()) << jump;
     }

@@ -190,8 +190,7 @@ TEST_F(Commands, AlertRunsCloseTheirHandlesAndFailuresAreRecentChangesNotBoxes) 
     PumpMessages(2000);
     EXPECT_EQ(OpenHandles(), before);
     TheApp.UserSettings.AlertCommand = "C:\\no\\such\\program.exe";
-    notice.Changes.resize(1);
-    DeliverNotice(window, notice);
+    DeliverNotice(window, notice);  // six runs that fail alike: one line
     SendMessageA(window, WM_WEBHOOKFAILED, 404, 0);
     SendMessageA(window, WM_WEBHOOKFAILED, 12029, 0);
     PumpMessages(300);
@@ -490,12 +489,9 @@ TEST_F(Options, TheAlertsDialogTakesAnHttpWebhookAndOnlyOptionsOkKeepsItsChoices
                     return PostMessageA(alerts, WM_COMMAND, IDOK, 0) != 0;
                 }, [&, button] { return !IsWindow(alerts) && PostMessageA(dialog, WM_COMMAND, button, 0) != 0; }});
         EXPECT_EQ(Run(), button);
-        EXPECT_EQ(box, "Error");
         const bool kept = button == IDOK;
-        EXPECT_EQ(settings.AlertCommand, kept ? "notify.exe" : "");
-        EXPECT_EQ(settings.AlertWebhook, kept ? "https://example.com/hook" : "");
-        EXPECT_EQ(settings.AlertSound, kept);
-        EXPECT_EQ(settings.TrayShowsCount, kept);
+        EXPECT_TRUE(box == "Error" && settings.AlertCommand == (kept ? "notify.exe" : "") && settings.AlertSound == kept &&
+                    settings.AlertWebhook == (kept ? "https://example.com/hook" : "") && settings.TrayShowsCount == kept);
     }
 }
 
