@@ -16,8 +16,9 @@ have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
 # 32-bit Wine only where 32-bit code runs: elsewhere it cannot start, and Debian's wrapper would
 # pick it for every program.
+need32=()
 if [ "$HOST_RUNS_32BIT" = 1 ]; then
-    [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/wine/wineserver32 ] || need+=(wine32:i386)
+    [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/wine/wineserver32 ] || need32+=(wine32:i386)
 fi
 have Xvfb || need+=(xvfb)
 have xdpyinfo || need+=(x11-utils)
@@ -33,10 +34,14 @@ have wrestool || need+=(icoutils)
 [ -e /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
 [ -e /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
-[ ${#need[@]} -eq 0 ] && exit 0
-echo "Installing: ${need[*]}"
+[ ${#need[@]} -eq 0 ] && [ ${#need32[@]} -eq 0 ] && exit 0
+echo "Installing: ${need[*]} ${need32[*]}"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-[ "$HOST_RUNS_32BIT" = 1 ] && $SUDO dpkg --add-architecture i386
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" ca-certificates >/dev/null
+[ ${#need32[@]} -eq 0 ] || $SUDO dpkg --add-architecture i386
+tools/apt.sh update
+tools/apt.sh install "${need[@]}" ca-certificates
+# 32-bit Wine on its own: where it cannot be had, the tests and the demo run the 64-bit build.
+if [ ${#need32[@]} -gt 0 ] && ! tools/apt.sh install "${need32[@]}"; then
+    echo "32-bit Wine could not be installed; the 64-bit build will be run instead" >&2
+fi

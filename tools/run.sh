@@ -17,6 +17,7 @@ while [ $# -gt 0 ]; do
 done
 tools/install-deps.sh
 source tools/host.sh
+host_settle_wine32
 
 # The 32-bit program is the product; a host that cannot run 32-bit code runs the 64-bit build.
 if [ "$HOST_RUNS_32BIT" = 1 ]; then

@@ -12,6 +12,7 @@ QUICK=0
 [ "${1:-}" = "--quick" ] && QUICK=1
 tools/install-deps.sh
 source tools/host.sh
+host_settle_wine32
 
 JOBS=$(nproc)
 echo "== Layers"
