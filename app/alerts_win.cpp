@@ -28,7 +28,7 @@ void RunWaiting(HWND window) {
 
 void QueueRuns(HWND window, const std::string& commandLine, const std::vector<AlertChange>& changes) {
     char* parent = GetEnvironmentStringsA();
-    const std::string time = LocalTimeText(static_cast<int64_t>(std::time(nullptr)), true);
+    const std::string time = LocalTimeText(static_cast<int64_t>(std::time(nullptr)));
     for (const AlertChange& change : changes) QueueAlertRun(commandLine, AlertEnvironment(parent, change, time));
     if (parent) FreeEnvironmentStringsA(parent);
     RunWaiting(window);

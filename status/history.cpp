@@ -246,14 +246,14 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
 }
 }  // namespace
 
-std::string LocalTimeText(int64_t secondsSince1970, bool withOffset) {
+std::string LocalTimeText(int64_t secondsSince1970) {
     const std::time_t time = static_cast<std::time_t>(secondsSince1970);
     const std::tm* local = std::localtime(&time);
     if (local == nullptr) return std::to_string(secondsSince1970);  // beyond what the C library converts
     char text[64];
     const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", local->tm_year + 1900,
                                 local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec);
-    if (withOffset && n > 0) {
+    if (n > 0) {
         // The offset is the local clock's reading taken as UTC, less the true time.
         const int64_t localSeconds = DaysFromCivil(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday) * 86400 +
                                      local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
@@ -271,7 +271,7 @@ std::string ServerHistoryCsv(const ServerHistory& server) {
         const MinuteSample sample = SampleAt(server, static_cast<uint32_t>(m));
         if (sample.Players == HISTORY_NONE) continue;
         auto field = [](int32_t count) { return count < 0 ? std::string() : std::to_string(count); };
-        csv += LocalTimeText(static_cast<int64_t>(m) * 60, true) + ',' + field(sample.Players) + ',' +
+        csv += LocalTimeText(static_cast<int64_t>(m) * 60) + ',' + field(sample.Players) + ',' +
                field(sample.Peak) + '\n';
     }
     return csv;

@@ -64,9 +64,9 @@ void BucketSamples(const ServerHistory& server, uint32_t first, uint32_t minutes
 // The highest Peak in the minutes [first, first + minutes) and its minute (the first if repeated);
 // false when no count was seen there.
 bool PeakInRange(const ServerHistory& server, uint32_t first, uint32_t minutes, int32_t& peak, uint32_t& at);
-// ISO 8601 in local time, like 2026-12-08T21:05:00, with the offset from UTC (+01:00) when asked
-// for, so that the hour repeated when summer time ends reads apart.
-std::string LocalTimeText(int64_t secondsSince1970, bool withOffset);
+// ISO 8601 in local time with the offset from UTC, like 2026-12-08T21:05:00+01:00, so that the
+// hour repeated when summer time ends reads apart.
+std::string LocalTimeText(int64_t secondsSince1970);
 // One server's samples as CSV: a line "time,players,peak", then one line a minute seen, oldest
 // first, the time in local time with its offset, DOWN as an empty field.
 std::string ServerHistoryCsv(const ServerHistory& server);

@@ -88,7 +88,7 @@ TEST(History, Buckets) {
 
 TEST(History, DamagedFilesAreRejected) {
     History h;
-    AddReport(h, T, {{"A", 5, 0}, {"B", 6, 0}});
+    AddReport(h, T, {{"A", 5, 0}, {"B", 65533, 0}});
     Bytes good;
     SaveHistory(h, good);  // only the filled span: 8 header, 11 a server (A's name at 9, sample at 16), 4 CRC
     ASSERT_EQ(good.size(), 34u);
@@ -104,6 +104,7 @@ TEST(History, DamagedFilesAreRejected) {
         {"newest minute not seen", [](Bytes& b) { b[16] = b[17] = 0xFF; Reseal(b); }},
         {"rise code beside DOWN", [](Bytes& b) { b[16] = 0xFE; b[17] = 0xFF; b[18] = 1; Reseal(b); }},
         {"peak over 65533", [](Bytes& b) { b[16] = 0xFD; b[17] = 0xFF; b[18] = 1; Reseal(b); }},
+        {"a record cut short", [](Bytes& b) { b[8] = 2; b.insert(b.begin() + 10, 'x'); b.erase(b.end() - 7, b.end() - 4); Reseal(b); }},
     };
     for (const auto& c : cases) {
         Bytes file = good;
@@ -145,6 +146,8 @@ TEST(History, TrimPeakAndCsvAtTheirEdges) {
     uint32_t at = 0;
     ASSERT_TRUE(PeakInRange(h.Servers[0], T, 4, peak, at));
     EXPECT_EQ(at, T);  // the first of two equal peaks
+    ASSERT_TRUE(PeakInRange(h.Servers[0], T + 2, 2, peak, at));
+    EXPECT_EQ(at, T + 3);
     setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
     tzset();
     const uint32_t fallBack = 29367718;  // 2025-11-02T05:58Z, 01:58 local, an hour before summer time ends

@@ -58,7 +58,7 @@ void ForEachSeenMinute(const ServerHistory& server, Visit visit) {
     }
 }
 
-std::string MinuteText(uint32_t minute) { return LocalTimeText(int64_t{minute} * 60, true); }
+std::string MinuteText(uint32_t minute) { return LocalTimeText(int64_t{minute} * 60); }
 
 std::string CountField(int32_t count) { return count < 0 ? std::string() : std::to_string(count); }
 }  // namespace

@@ -113,7 +113,7 @@ int Watch(const Options& options, int intervalSeconds, int count) {
         next = std::chrono::steady_clock::now() + std::chrono::seconds(intervalSeconds);
         const bool answered = (!names.empty() || Ask(link, REQ_NAMES, options.timeoutMs, options.retries, names)) &&
                               Ask(link, REQ_STATUS, options.timeoutMs, options.retries, status);
-        const std::string time = LocalTimeText(std::time(nullptr), true);
+        const std::string time = LocalTimeText(std::time(nullptr));
         if (!answered) {
             if (options.json) std::printf("%s\n", WatchErrorJsonLine(time, noAnswer).c_str());
             else std::printf("== %s %s\n", time.c_str(), noAnswer.c_str());
