@@ -133,7 +133,7 @@ TEST(History, DamagedFilesAreRejected) {
 // Whatever the clock does, samples dated before a change of it are there once it is set right again,
 // those from the wrong hours are not, and recording goes on at once.
 TEST(History, AWrongClockNeverCostsTheWeek) {
-    for (const uint32_t jump : {90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60}) {
+    for (const uint32_t jump : {30u, 90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60}) {
         History h;
         for (uint32_t m = T - WEEK + 1; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
         MoveHistoryClock(h, T + jump);  // the clock jumps ahead...
