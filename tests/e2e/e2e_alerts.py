@@ -11,18 +11,23 @@ posts, stall = [], threading.Event()
 
 
 class Hook(http.server.BaseHTTPRequestHandler):
-    log_message = lambda *args: None
-
     def do_POST(self):
         posts.append({"t": time.monotonic(), "path": self.path, "type": self.headers.get("Content-Type"),
                       "body": self.rfile.read(int(self.headers.get("Content-Length", 0)))})
-        time.sleep(40) if stall.is_set() else (self.send_response(204), self.end_headers())  # a stall outlasts the program's wait
+        if stall.is_set():
+            return time.sleep(40)  # never answers in the program's time
+        self.send_response(204)
+        self.end_headers()
+
+    def log_message(self, *args):
+        pass
 
 
 def set_scenario(players, write=True):
     scenario = {"servers": [{"name": "Alpha", "group": 1, "players": 100},
                             {"name": EVIL, "group": 2, "players": players, "zones": 5}]}
-    write and json.dump(scenario, open(os.path.join(s.work, "statusd.json"), "w"))
+    if write:
+        json.dump(scenario, open(os.path.join(s.work, "statusd.json"), "w"))
     return scenario
 
 
@@ -32,7 +37,8 @@ hook = socketserver.ThreadingTCPServer((ADDRESS, HOOK_PORT), Hook)
 hook.daemon_threads = True
 threading.Thread(target=hook.serve_forever, daemon=True).start()
 try:
-    os.makedirs(runs := os.path.join(s.work, "runs"))
+    runs = os.path.join(s.work, "runs")
+    os.makedirs(runs)
     command = '"%s" record %s' % (windows_path(s.args.probe), windows_path(runs))
     escaped = lambda text: text.replace("\\", "\\\\").replace('"', '\\"')
     with open(os.path.join(s.work, "alerts.reg"), "w") as f:
@@ -64,8 +70,9 @@ try:
             body.get("content") == EVIL + " is DOWN" and body.get("text") == 'Evil" &amp; del x &amp; " is DOWN' and
             body.get("allowed_mentions") == {"parse": []}, posts)
     if posts:  # the report that confirmed the change is the status request sent as it was decoded
-        confirming = [r["t"] for r in s.requests(server) if r["code"] == "status" and started + r["t"] <= posts[0]["t"]][-1]
-        print("measure: from the confirming report to the webhook: %.0f ms" % (1000 * (posts[0]["t"] - started - confirming)))
+        confirming = [r for r in s.requests(server) if r["code"] == "status" and started + r["t"] <= posts[0]["t"]][-1]
+        print("measure: from the confirming report to the webhook's arrival: %.0f ms" %
+              (1000 * (posts[0]["t"] - started - confirming["t"])))
     time.sleep(1)
     shot = Picture(s.screenshot("down"))
     s.check("DOWN shows the down icon without a number", tray_mark(shot) == "down" and outlined(shot) < 4, shot.tray_colours())

@@ -1,7 +1,6 @@
 // Tests of the serve command's metrics page and HTTP request reader.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "tools/query/exposition.h"
@@ -64,6 +63,18 @@ TEST(Exposition, HostileNamesDownServersAndDroppedOnes) {
     EXPECT_NE(MetricsAgeText(m, 33000).find(" 30.000\n"), std::string::npos);
 }
 
+TEST(Exposition, AnyNameKeepsEveryLineASampleOrComment) {
+    std::string every;
+    for (int c = 1; c < 256; ++c) every += static_cast<char>(c);
+    ExporterMetrics m;
+    StatusClient client;
+    StartMetrics(m, 0);
+    Report(m, client, {{every, 1, 1}}, 0);
+    const std::string page = Page(m);
+    for (size_t at = 0; at < page.size(); at = page.find('\n', at) + 1)
+        EXPECT_TRUE(page.compare(at, 2, "# ") == 0 || page.compare(at, 9, "tallowin_") == 0) << page.substr(at, 40);
+}
+
 TEST(HttpRequestReader, Table) {
     const std::string padding(HTTP_HEAD_LIMIT, 'a');
     const std::string head = "GET /metrics HTTP/1.1\r\nX: ";
@@ -105,12 +116,17 @@ TEST(HttpRequestReader, Table) {
     }
 }
 
-// (A head that arrives in pieces: the HTTP fuzzer.)
-TEST(HttpConnection, TheAnswerGoesOutWhateverTheSocketTakes) {
+TEST(HttpConnection, ByteByByteAndTheAnswersLength) {
     HttpConnection c;
-    const std::string text = "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n";
-    std::memcpy(c.In, text.data(), text.size());
-    const HttpRequest request = HttpTakeBytes(c, text.size());
+    HttpRequest request;
+    for (const std::string text : {"GET /metrics HTTP/1.1\nHost: a\n\n", "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n"}) {
+        c = HttpConnection{};
+        for (size_t i = 0; i < text.size(); ++i) {
+            c.In[c.Received] = static_cast<unsigned char>(text[i]);
+            request = HttpTakeBytes(c, 1);
+            EXPECT_EQ(request.Route == HttpRoute::Incomplete, i + 1 < text.size()) << i;
+        }
+    }
     HttpConnection garbage;
     garbage.In[0] = 0x16;  // a TLS hello's first byte: answered before any line ends
     EXPECT_EQ(HttpTakeBytes(garbage, 1).Route, HttpRoute::BadRequest);
@@ -130,13 +146,16 @@ TEST(HttpConnection, TheAnswerGoesOutWhateverTheSocketTakes) {
 }
 
 TEST(ListenAddress, Table) {
-    const std::pair<const char*, uint64_t> cases[] = {  // the address and port parsed, or 0 for refused
-        {"127.0.0.1:24253", 0x7F0000015EBDull}, {"0.0.0.0:1", 1}, {"255.255.255.255:65535", 0xFFFFFFFFFFFFull},
-        {"256.0.0.1:80", 0}, {"1.2.3:80", 0}, {"1.2.3.4", 0}, {"1.2.3.4:0", 0}, {"1.2.3.4:65536", 0}, {"1.2.3.4:80x", 0}, {":80", 0}};
-    for (const auto& [text, parsed] : cases) {
+    struct Case { const char* text; bool ok; uint32_t address; uint16_t port; };
+    const Case cases[] = {{"127.0.0.1:24253", true, 0x7F000001, 24253}, {"0.0.0.0:1", true, 0, 1},
+                          {"255.255.255.255:65535", true, 0xFFFFFFFF, 65535}, {"256.0.0.1:80", false, 0, 0},
+                          {"1.2.3:80", false, 0, 0}, {"1.2.3.4", false, 0, 0}, {"1.2.3.4:0", false, 0, 0},
+                          {"1.2.3.4:65536", false, 0, 0}, {"1.2.3.4:80x", false, 0, 0}, {":80", false, 0, 0}};
+    for (const Case& c : cases) {
         uint32_t address = 0;
         uint16_t port = 0;
-        EXPECT_EQ(ParseListenAddress(text, address, port), parsed != 0) << text;
-        EXPECT_EQ(uint64_t{address} << 16 | port, parsed) << text;
+        EXPECT_EQ(ParseListenAddress(c.text, address, port), c.ok) << c.text;
+        EXPECT_EQ(address, c.address) << c.text;
+        EXPECT_EQ(port, c.port) << c.text;
     }
 }

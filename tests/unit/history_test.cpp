@@ -22,9 +22,7 @@ void Reseal(Bytes& b) {  // makes the CRC-32 at the end right again
         for (int bit = 0; bit < 8; ++bit) c = ((c ^ (b[i] >> bit)) & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
     for (size_t i = 0; i < 4; ++i) b[b.size() - 4 + i] = static_cast<unsigned char>(~c >> (8 * i));
 }
-
-// Ends the file after the last record's span, set to `span`; a longer first name keeps the room
-// that two records need, so that the reader reaches the last one.
+// Ends the file after its last record's span, set to `span`; a longer first name keeps room for two.
 void CutLastRecord(Bytes& b, unsigned char span) {
     b[8] = 2;
     b.insert(b.begin() + 10, 'x');
@@ -157,8 +155,7 @@ TEST(History, TrimPeakAndCsvAtTheirEdges) {
     uint32_t at = 0;
     ASSERT_TRUE(PeakInRange(h.Servers[0], T, 4, peak, at));
     EXPECT_EQ(at, T);  // the first of two equal peaks
-    ASSERT_TRUE(PeakInRange(h.Servers[0], T + 2, 2, peak, at));
-    EXPECT_EQ(at, T + 3);
+    EXPECT_TRUE(PeakInRange(h.Servers[0], T + 2, 2, peak, at) && at == T + 3);  // the newest minute is in range
     setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
     tzset();
     const uint32_t fallBack = 29367718;  // 2025-11-02T05:58Z, 01:58 local, an hour before summer time ends

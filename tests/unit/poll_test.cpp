@@ -169,7 +169,10 @@ TEST(PollTip, NamesAreCutBetweenCharacters) {
     const auto kept = NextCharacter;
     NextCharacter = [](const char* p) -> const char* { return *p ? p + (static_cast<unsigned char>(*p) >= 0x81 ? 2 : 1) : p; };
     const std::string name = "ab\x82\xA0\x82\xA2" "cd";
-    EXPECT_TRUE(Shortened(name, 6) == "ab..." && Shortened(name, 8) == name && CharactersWithin("a\x82", 1) == 1);
+    EXPECT_EQ(Shortened(name, 6), "ab...");
+    EXPECT_EQ(Shortened(name, 8), name);
+    EXPECT_EQ(CharactersWithin(name, 5), 4u);
+    EXPECT_EQ(CharactersWithin("a\x82", 1), 1u);
     NextCharacter = kept;
     EXPECT_EQ(Shortened(name, 6), "ab\x82...");
 }
@@ -190,7 +193,8 @@ TEST(PollCycle, SilentServiceBacksOffToTheSixtySecondBand) {
         EXPECT_EQ(w.sent[i].code, 1);
     }
     EXPECT_EQ(w.client.PollFailures, 56u);
-    EXPECT_TRUE(w.rendered == "Waiting for server names..." && !w.renderedReport);
+    EXPECT_EQ(w.rendered, "Waiting for server names...");
+    EXPECT_FALSE(w.renderedReport);
     EXPECT_EQ(w.tip, "Waiting for server names...");
     EXPECT_EQ(w.icon, TrayIcon::Neutral);
 }
@@ -210,7 +214,7 @@ TEST(PollCycle, NormalStartThenEveryFifteenSeconds) {
         EXPECT_EQ(w.sent[i].code, expected[i].second);
     }
     EXPECT_EQ(w.client.PollFailures, 0u);
-    EXPECT_TRUE(w.rendered.substr(0, 8) == "Servers\t" && w.renderedReport);
+    EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");
     EXPECT_EQ(w.tip, "123 Players on Beta,\r\n1357 Players on EverQuest");
     EXPECT_EQ(w.icon, TrayIcon::Up);
     EXPECT_EQ(w.trayPlayers, 123);

@@ -489,9 +489,12 @@ TEST_F(Options, TheAlertsDialogTakesAnHttpWebhookAndOnlyOptionsOkKeepsItsChoices
                     return PostMessageA(alerts, WM_COMMAND, IDOK, 0) != 0;
                 }, [&, button] { return !IsWindow(alerts) && PostMessageA(dialog, WM_COMMAND, button, 0) != 0; }});
         EXPECT_EQ(Run(), button);
+        EXPECT_EQ(box, "Error");
         const bool kept = button == IDOK;
-        EXPECT_TRUE(box == "Error" && settings.AlertCommand == (kept ? "notify.exe" : "") && settings.AlertSound == kept &&
-                    settings.AlertWebhook == (kept ? "https://example.com/hook" : "") && settings.TrayShowsCount == kept);
+        EXPECT_EQ(settings.AlertCommand, kept ? "notify.exe" : "");
+        EXPECT_EQ(settings.AlertWebhook, kept ? "https://example.com/hook" : "");
+        EXPECT_EQ(settings.AlertSound, kept);
+        EXPECT_EQ(settings.TrayShowsCount, kept);
     }
 }
 
