@@ -28,11 +28,13 @@ if [ -z "${HOST_RUNS_32BIT:-}" ]; then
 fi
 export HOST_RUNS_32BIT HOST_32BIT_REASON
 
+wine32_installed() { [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/wine/wineserver32 ]; }
+
 # Called once the dependencies are in: where 32-bit code runs but 32-bit Wine could not be installed
 # (its packages must match the 64-bit ones version for version, and a mirror can lag behind), only
 # the 64-bit build can run, so everything runs on that.
 host_settle_wine32() {
-    if [ "$HOST_RUNS_32BIT" = 1 ] && ! { [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/wine/wineserver32 ]; }; then
+    if [ "$HOST_RUNS_32BIT" = 1 ] && ! wine32_installed; then
         HOST_RUNS_32BIT=0
         HOST_32BIT_REASON="this host runs 32-bit code, but 32-bit Wine could not be installed"
     fi

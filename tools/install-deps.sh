@@ -17,9 +17,7 @@ have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 # 32-bit Wine only where 32-bit code runs: elsewhere it cannot start, and Debian's wrapper would
 # pick it for every program.
 need32=()
-if [ "$HOST_RUNS_32BIT" = 1 ]; then
-    [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/wine/wineserver32 ] || need32+=(wine32:i386)
-fi
+[ "$HOST_RUNS_32BIT" = 1 ] && ! wine32_installed && need32+=(wine32:i386)
 have Xvfb || need+=(xvfb)
 have xdpyinfo || need+=(x11-utils)
 have xdotool || need+=(xdotool)
