@@ -22,14 +22,6 @@ void Reseal(Bytes& b) {  // makes the CRC-32 at the end right again
         for (int bit = 0; bit < 8; ++bit) c = ((c ^ (b[i] >> bit)) & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
     for (size_t i = 0; i < 4; ++i) b[b.size() - 4 + i] = static_cast<unsigned char>(~c >> (8 * i));
 }
-// Ends the file after its last record's span, set to `span`; a longer first name keeps room for two.
-void CutLastRecord(Bytes& b, unsigned char span) {
-    b[8] = 2;
-    b.insert(b.begin() + 10, 'x');
-    b.erase(b.end() - 7, b.end() - 4);
-    b[b.size() - 6] = span;
-    Reseal(b);
-}
 }  // namespace
 
 TEST(History, MinutesFromReports) {
@@ -112,8 +104,9 @@ TEST(History, DamagedFilesAreRejected) {
         {"newest minute not seen", [](Bytes& b) { b[16] = b[17] = 0xFF; Reseal(b); }},
         {"rise code beside DOWN", [](Bytes& b) { b[16] = 0xFE; b[17] = 0xFF; b[18] = 1; Reseal(b); }},
         {"peak over 65533", [](Bytes& b) { b[16] = 0xFD; b[17] = 0xFF; b[18] = 1; Reseal(b); }},
-        {"a record cut short", [](Bytes& b) { CutLastRecord(b, 1); }},
-        {"a record cut short of span 0", [](Bytes& b) { CutLastRecord(b, 0); }},
+        // The last record ends after its span; a first name one byte longer keeps room for two records.
+        {"a record cut short", [](Bytes& b) { b[8] = 2; b.insert(b.begin() + 10, 'x'); b.erase(b.end() - 7, b.end() - 4); Reseal(b); }},
+        {"a record cut short at span 0", [](Bytes& b) { b[8] = 2; b.insert(b.begin() + 10, 'x'); b.erase(b.end() - 7, b.end() - 4); b[26] = 0; Reseal(b); }},
     };
     for (const auto& c : cases) {
         Bytes file = good;
