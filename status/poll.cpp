@@ -19,8 +19,8 @@ uint32_t NextPollInterval(uint32_t& pollFailures) {
     return 1000;
 }
 
-bool StatusIsStale(uint32_t now, uint32_t lastReceiveTick) {
-    const int32_t d = static_cast<int32_t>(now - lastReceiveTick);
+bool StatusIsStale(uint32_t now, uint32_t lastStatusTick) {
+    const int32_t d = static_cast<int32_t>(now - lastStatusTick);
     // INT32_MIN has no positive counterpart; it is far beyond the limit either way.
     return d == INT32_MIN || std::abs(d) >= static_cast<int32_t>(STALENESS_LIMIT);
 }
@@ -139,7 +139,7 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
     }
     StatusBuffers& b = client.Buffers;
     const uint32_t now = host.Now(host.Context);
-    if (StatusIsStale(now, b.LastReceiveTick)) b.StatusBuffer[0] = 0;
+    if (StatusIsStale(now, b.LastStatusTick)) b.StatusBuffer[0] = 0;
 
     uint32_t interval = REPORTING_INTERVAL;
     bool report = false;

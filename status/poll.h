@@ -65,7 +65,7 @@ struct PollHost {
 
 uint32_t NextPollInterval(uint32_t& pollFailures);
 // Whether a held status answer has gone stale: the difference modulo 2^32, read as signed.
-bool StatusIsStale(uint32_t now, uint32_t lastReceiveTick);
+bool StatusIsStale(uint32_t now, uint32_t lastStatusTick);
 // Composes the whole tooltip of a reporting tick into tip (tipSize bytes) and picks its icon.
 TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, char* tip, size_t tipSize);
 // The primary server's players for the icon to show with its tip, or -1 for none.

@@ -41,7 +41,6 @@ NotifyAction ClassifyNotification(uint32_t lParam) {
 DispatchOutcome DispatchDatagram(StatusBuffers& buffers, const unsigned char* datagram, size_t n,
                                  uint32_t now) {
     if (n > RECEIVE_SIZE) return DispatchOutcome::ReadError;
-    buffers.LastReceiveTick = now;
     if (n < REQUEST_SIZE) return DispatchOutcome::Invalid;
     if (HasCode(datagram, REQ_NAMES)) {
         buffers.NamesLength = static_cast<uint32_t>(n);
@@ -50,6 +49,7 @@ DispatchOutcome DispatchDatagram(StatusBuffers& buffers, const unsigned char* da
     }
     if (HasCode(datagram, REQ_STATUS)) {
         buffers.StatusLength = static_cast<uint32_t>(n);
+        buffers.LastStatusTick = now;
         ++buffers.StatusAnswers;
         std::memcpy(buffers.StatusBuffer, datagram, n);
         return DispatchOutcome::StoredStatus;

@@ -30,7 +30,9 @@ struct StatusBuffers {
     unsigned char* StatusBuffer = nullptr;  // STATUS_BUFFER_SIZE bytes
     uint32_t StatusLength = 0;
     char* BannerBuffer = nullptr;           // BANNER_BUFFER_SIZE bytes, zero-terminated text
-    uint32_t LastReceiveTick = 0;
+    // When the last status answer arrived: only that answer says the report is fresh. Names, banners
+    // and stray datagrams keep coming from a service whose counts may be long gone.
+    uint32_t LastStatusTick = 0;
     uint32_t StatusAnswers = 0;             // status answers stored so far, to tell a new one
 };
 
@@ -40,7 +42,8 @@ NotifyAction ClassifyNotification(uint32_t lParam);
 
 enum class DispatchOutcome { StoredNames, StoredStatus, BannerReady, Invalid, ReadError };
 
-// Sorts one received datagram of n bytes into its buffer. `now` is the receive time in ms.
+// Sorts one received datagram of n bytes into its buffer. `now` is the receive time in ms, kept for a
+// status answer.
 // A datagram over RECEIVE_SIZE bytes is a read failure and changes nothing.
 DispatchOutcome DispatchDatagram(StatusBuffers& buffers, const unsigned char* datagram, size_t n,
                                  uint32_t now);

@@ -241,7 +241,7 @@ TEST(PollCycle, HeldReportGoesStaleAtTheLimit) {
     w.First();
     w.RunUntil(w.now + 2000);  // reporting now
     answering = false;
-    const uint32_t lastReceive = w.client.Buffers.LastReceiveTick;
+    const uint32_t lastReceive = w.client.Buffers.LastStatusTick;
 
     w.now = lastReceive + 179999;
     w.Tick(1);

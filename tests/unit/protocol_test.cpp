@@ -36,7 +36,7 @@ TEST(Notification, ErrorWordWinsOverEvent) {
     EXPECT_EQ(ClassifyNotification(0x00000003u), NotifyAction::Ignore);  // FD_READ | FD_WRITE
 }
 
-TEST(Dispatch, ShortAndUnknownDatagramsAreInvalidButRefreshTheTick) {
+TEST(Dispatch, OnlyAStatusAnswerRefreshesTheTick) {
     const std::vector<Bytes> invalid = {
         {}, {0xFF}, {0xFF, 0xFF}, {0xFF, 0xFF, 0x01}, {0xFF, 0xFF, 0x02, 0x00}, {0xFF, 0xFF, 0x01, 0x01, 9},
         {0x00, 0xFF, 0x01, 0x00}};
@@ -45,7 +45,7 @@ TEST(Dispatch, ShortAndUnknownDatagramsAreInvalidButRefreshTheTick) {
         r.names[0] = 0x11;
         EXPECT_EQ(r.Receive(datagram, 4242), DispatchOutcome::Invalid) << datagram.size();
         EXPECT_STREQ(DispatchOutcomeText(DispatchOutcome::Invalid), "Invalid response received");
-        EXPECT_EQ(r.buffers.LastReceiveTick, 4242u);
+        EXPECT_EQ(r.buffers.LastStatusTick, 0u);
         EXPECT_EQ(r.names[0], 0x11);
         EXPECT_EQ(r.buffers.NamesLength, 0u);
         EXPECT_EQ(r.status[0], 0);
@@ -58,10 +58,13 @@ TEST(Dispatch, AnswersAreStoredWholeWithTheirLengths) {
     EXPECT_EQ(r.Receive(Bytes(REQ_NAMES, REQ_NAMES + 4)), DispatchOutcome::StoredNames);
     EXPECT_EQ(r.buffers.NamesLength, 4u);
     EXPECT_EQ(0, std::memcmp(r.names, REQ_NAMES, 4));
+    r.Receive(WithCode(REQ_BANNER, "news"), 555);
+    EXPECT_EQ(r.buffers.LastStatusTick, 0u);  // names and banners say nothing of the counts' age
 
     const Bytes status = WithCode(REQ_STATUS, std::string("\x01\x04\xD2\x00", 4));
     EXPECT_EQ(r.Receive(status), DispatchOutcome::StoredStatus);
     EXPECT_EQ(r.buffers.StatusLength, 8u);
+    EXPECT_EQ(r.buffers.LastStatusTick, 777u);
     EXPECT_EQ(0, std::memcmp(r.status, status.data(), 8));
     EXPECT_EQ(r.buffers.NamesLength, 4u);  // the names answer is untouched
 }
@@ -86,7 +89,7 @@ TEST(Dispatch, FullSizeAnswerFitsAndOversizeChangesNothing) {
     EXPECT_STREQ(DispatchOutcomeText(DispatchOutcome::ReadError), "Winsock read error");
     EXPECT_EQ(r.buffers.NamesLength, 4096u);
     EXPECT_EQ(r.names[4], 'n');
-    EXPECT_EQ(r.buffers.LastReceiveTick, 10u);
+    EXPECT_EQ(r.buffers.LastStatusTick, 0u);
 }
 
 TEST(Dispatch, BannerCopyRule) {
