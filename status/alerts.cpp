@@ -4,16 +4,20 @@
 // - A state (up with at least the server's minimum of players, fewer, DOWN, or not listed) counts
 //   once two reports in a row have shown it, so one odd answer tells nothing. It is told only while
 //   the latest report still shows it.
-// - No server is named in more than two balloons in any ten minutes. A change beyond that waits;
-//   when the server changed more than once meanwhile, its balloon says that it keeps going up and
-//   down, and it is not named again until ten minutes later, when it is told where it settled.
+// - Two ways tell changes, each by its own account under the same limits: the balloon, which waits
+//   while the user is busy, and the alert command with the webhook, which go as soon as a change
+//   counts. A pause holds both.
+// - No way names a server in more than two notices in any ten minutes. A change beyond that waits;
+//   when the server changed more than once meanwhile, the notice says that it keeps going up and
+//   down. That is said once a spell: nothing more is told of the server until it has held one
+//   state for ten minutes, then where it settled.
 // - So after ten quiet minutes the next two changes are told as soon as they count: two reports.
-// - The user is told the state confirmed now whenever it differs from what was last told: after a
-//   pause, a busy spell or a refused balloon, a change that reversed meanwhile is never shown, and
-//   one that still stands is shown once.
-// - A new minimum moves only the line between up and fewer; DOWN and not listed carry on. A server
-//   newly watched starts from what its first report shows; one no longer watched is forgotten, with
-//   whatever it had due.
+// - A way tells the state confirmed now whenever it differs from what it last told: after a pause,
+//   a busy spell or a refused balloon, a change that reversed meanwhile is never told, and one that
+//   still stands is told once.
+// - A new minimum moves only the line between up and fewer; DOWN and not listed carry on, and so
+//   does a change still due. A server newly watched starts from what its first report shows; one
+//   no longer watched is forgotten, with whatever it had due, but not the notices that named it.
 #include "status/alerts.h"
 
 #include <algorithm>
@@ -38,30 +42,65 @@ ServerState StateOf(int32_t players, int32_t minimum) {
 
 bool OnCountLine(ServerState state) { return state == ServerState::Up || state == ServerState::Fewer; }
 
-// What was up or fewer is looked at again against the new minimum, and what was told of it on
-// that line becomes the baseline; DOWN and not listed, confirmed or on their way, are left alone.
+// What was up or fewer is looked at again against the new minimum. A way with nothing due takes
+// the state confirmed as its baseline; one with a change due keeps what it told, judged by the
+// count it told, so that the change is told unless the new line makes it none.
 void MoveMinimum(WatchedServer& s, int32_t minimum) {
     s.Minimum = minimum;
-    if (OnCountLine(s.Confirmed)) {
-        s.Confirmed = StateOf(s.Players, minimum);
-        if (OnCountLine(s.Told)) s.Told = s.Confirmed;
-    }
+    bool due[ALERT_WAYS];
+    for (size_t way = 0; way < ALERT_WAYS; ++way) due[way] = s.Ways[way].Told != s.Confirmed;
+    if (OnCountLine(s.Confirmed)) s.Confirmed = StateOf(s.Players, minimum);
     if (OnCountLine(s.Seen)) s.Seen = StateOf(s.SeenPlayers, minimum);
+    if (OnCountLine(s.Seen) && s.Seen == s.Confirmed) s.Players = s.SeenPlayers;  // the latest count
+    for (size_t way = 0; way < ALERT_WAYS; ++way) {
+        AlertAccount& told = s.Ways[way];
+        if (!OnCountLine(told.Told)) continue;
+        if (!due[way] && OnCountLine(s.Confirmed)) told.Told = s.Confirmed, told.ToldPlayers = s.Players;
+        else told.Told = StateOf(told.ToldPlayers, minimum);
+    }
+}
+
+// Notices and changes older than ten minutes no longer count: a clock that wrapped around (every
+// 49.7 days) must not bring them back.
+void AgeOut(WatchedServer& s, uint32_t now) {
+    for (AlertAccount& told : s.Ways)
+        while (told.Named > 0 && now - told.NamedAt[told.Named - 1] > ALERT_BUDGET_MS) --told.Named;
+    while (s.RecentChanges > 0 && now - s.ChangedAt[s.RecentChanges - 1] > ALERT_BUDGET_MS) --s.RecentChanges;
+    if (s.RecentChanges == 0)
+        for (AlertAccount& told : s.Ways) told.HeldByBudget = false;  // the spell of changes is over
 }
 
 // One record per watched name, the primary first. A new name starts without a baseline; a name
-// that stays keeps its record, whatever else changed.
-void SyncWatchList(AlertState& state, const Settings& settings) {
+// that stays keeps its record, whatever else changed. A name taken off and put back keeps the
+// notices that named it in the last ten minutes.
+void SyncWatchList(AlertState& state, const Settings& settings, uint32_t now) {
     std::vector<WatchedServer>& servers = state.Servers;
-    servers.erase(std::remove_if(servers.begin(), servers.end(),
-                                 [&](const WatchedServer& s) { return !IsWatched(settings, s.Name); }),
-                  servers.end());
+    std::vector<WatchedServer>& unwatched = state.Unwatched;
+    for (WatchedServer& s : unwatched) AgeOut(s, now);
+    unwatched.erase(std::remove_if(unwatched.begin(), unwatched.end(), [](const WatchedServer& s) {
+                        return std::all_of(std::begin(s.Ways), std::end(s.Ways), [](const AlertAccount& a) { return a.Named == 0; });
+                    }), unwatched.end());
+    for (auto it = servers.begin(); it != servers.end();) {
+        if (IsWatched(settings, it->Name)) {
+            ++it;
+            continue;
+        }
+        unwatched.push_back(std::move(*it));
+        it = servers.erase(it);
+    }
     auto add = [&](const std::string& name) {
         if (name.empty() || std::any_of(servers.begin(), servers.end(), [&](const WatchedServer& s) { return s.Name == name; }))
             return;
         WatchedServer& added = servers.emplace_back();
         added.Name = name;
         added.Minimum = MinimumFor(settings, name);
+        const auto old = std::find_if(unwatched.begin(), unwatched.end(), [&](const WatchedServer& s) { return s.Name == name; });
+        if (old == unwatched.end()) return;
+        for (size_t way = 0; way < ALERT_WAYS; ++way) {
+            added.Ways[way].Named = old->Ways[way].Named;
+            std::copy(std::begin(old->Ways[way].NamedAt), std::end(old->Ways[way].NamedAt), added.Ways[way].NamedAt);
+        }
+        unwatched.erase(old);
     };
     add(settings.PrimaryServer);
     for (const std::string& name : settings.WatchedServers) add(name);
@@ -70,14 +109,16 @@ void SyncWatchList(AlertState& state, const Settings& settings) {
     for (WatchedServer& s : servers) {
         const int32_t minimum = MinimumFor(settings, s.Name);
         if (minimum != s.Minimum) MoveMinimum(s, minimum);
+        AgeOut(s, now);
     }
 }
 
 void Observe(WatchedServer& s, ServerState seen, int32_t players, uint32_t now) {
     if (s.Confirmed == ServerState::Unknown) {
-        s.Told = s.Confirmed = s.Seen = seen;
+        s.Confirmed = s.Seen = seen;
         s.Players = s.SeenPlayers = players;
         s.Streak = 1;
+        for (AlertAccount& told : s.Ways) told.Told = seen, told.ToldPlayers = players;
         return;
     }
     if (seen != s.Seen) s.Streak = 0;
@@ -89,28 +130,23 @@ void Observe(WatchedServer& s, ServerState seen, int32_t players, uint32_t now) 
     } else if (s.Streak >= ALERT_CONFIRM_REPORTS) {
         s.Confirmed = seen;
         s.Players = players;
-        if (s.Changes < 2) ++s.Changes;
+        if (s.RecentChanges < 2) ++s.RecentChanges;
         s.ChangedAt[1] = s.ChangedAt[0];
         s.ChangedAt[0] = now;
+        for (AlertAccount& told : s.Ways)
+            if (told.Changes < 2) ++told.Changes;
     }
 }
 
-// Whether a balloon may name the server now: not a third time in ten minutes, and not within ten
+// Whether a notice may name the server now: not a third time in ten minutes, and not within ten
 // minutes of saying that it keeps changing.
-bool BudgetAllows(const WatchedServer& s, uint32_t now) {
-    if (s.ToldFlapping && s.Named > 0 && now - s.NamedAt[0] <= ALERT_BUDGET_MS) return false;
-    return s.Named < 2 || now - s.NamedAt[1] > ALERT_BUDGET_MS;
-}
+bool BudgetAllows(const AlertAccount& told) { return told.Named < (told.ToldFlapping ? 1 : 2); }
 
 // --- the texts ---------------------------------------------------------------------------------
 enum class ChangeKind { Up, Fewer, Flapping, Down, Unlisted };  // the order the balloon tells them in
 
-// A server that the budget held back and that changed twice within the budget's ten minutes keeps
-// going up and down; one whose held change came long after another has merely changed.
-ChangeKind KindOf(const WatchedServer& s, uint32_t now) {
-    if (!s.ToldFlapping && s.HeldByBudget && s.Changes >= 2 && now - s.ChangedAt[1] <= ALERT_BUDGET_MS)
-        return ChangeKind::Flapping;
-    switch (s.Confirmed) {
+ChangeKind KindOf(ServerState state) {
+    switch (state) {
     case ServerState::Up: return ChangeKind::Up;
     case ServerState::Fewer: return ChangeKind::Fewer;
     case ServerState::Down: return ChangeKind::Down;
@@ -225,7 +261,7 @@ bool ToggleWatched(Settings& settings, const std::string& name) {
 
 void ObserveReport(AlertState& state, const Settings& settings, const std::vector<ServerEntry>& servers,
                    uint32_t now) {
-    SyncWatchList(state, settings);
+    SyncWatchList(state, settings, now);
     for (WatchedServer& s : state.Servers) {
         const ServerEntry* entry = FindEntry(servers, s.Name);
         if (entry) Observe(s, StateOf(entry->Players, s.Minimum), entry->Players, now);
@@ -233,63 +269,83 @@ void ObserveReport(AlertState& state, const Settings& settings, const std::vecto
     }
 }
 
-void NoteReportGap(AlertState& state) {
-    for (WatchedServer& s : state.Servers) s.Streak = 0;
+void NoteReportGap(AlertState& state, uint32_t now) {
+    for (WatchedServer& s : state.Servers) {
+        s.Streak = 0;
+        AgeOut(s, now);
+    }
 }
 
-bool DueNotice(AlertState& state, const Settings& settings, uint32_t now, AlertNotice& notice) {
-    state.Due.clear();
+namespace {
+// The change one way has due for the server, if any. Once it said that the server keeps changing,
+// it tells nothing more until the server has held one state for ten minutes: then where it settled.
+// Else a state that differs from what it told, that the latest report bears out, and that the
+// budget allows; told as changing too often when the budget held a change of this spell and the
+// server changed twice since it was last named, both within ten minutes.
+bool ChangeDue(const WatchedServer& s, AlertAccount& told, ChangeKind& kind) {
+    if (s.Confirmed == ServerState::Unknown || s.Seen != s.Confirmed) return false;
+    kind = KindOf(s.Confirmed);
+    if (told.ToldFlapping) return s.RecentChanges == 0 && BudgetAllows(told);
+    if (s.Confirmed == told.Told) return false;
+    if (!BudgetAllows(told)) {
+        told.HeldByBudget = true;
+        return false;
+    }
+    if (told.HeldByBudget && told.Changes >= 2 && s.RecentChanges >= 2) kind = ChangeKind::Flapping;
+    return true;
+}
+}  // namespace
+
+bool DueNotice(AlertState& state, const Settings& settings, uint32_t now, AlertWay way, AlertNotice& notice) {
+    notice.Way = way;
+    notice.At = now;
+    notice.Due.clear();
     notice.Changes.clear();
-    SyncWatchList(state, settings);  // a server taken off the list since the last report is not told
+    SyncWatchList(state, settings, now);  // a server taken off the list since the last report is not told
+    if (!settings.NotifyChanges) {
+        for (WatchedServer& s : state.Servers)
+            for (AlertAccount& told : s.Ways) {
+                told.Told = s.Confirmed;
+                told.ToldPlayers = s.Players;
+                told.ToldFlapping = told.HeldByBudget = false;
+                told.Changes = 0;
+            }
+        return false;
+    }
+    if (AlertsPaused(state, now)) return false;
     std::vector<Change> changes;
     for (size_t i = 0; i < state.Servers.size(); ++i) {
-        WatchedServer& s = state.Servers[i];
-        if (s.Confirmed == ServerState::Unknown) continue;
-        if (s.Confirmed == s.Told && !s.ToldFlapping) {
-            s.HeldByBudget = false;  // what was held came back to what was told
-            continue;
-        }
-        if (!settings.NotifyChanges) {
-            s.Told = s.Confirmed;
-            s.ToldFlapping = false;
-            s.Changes = 0;
-            continue;
-        }
-        if (s.Seen != s.Confirmed) continue;  // no news that the latest report does not bear out
-        if (!BudgetAllows(s, now)) {
-            s.HeldByBudget = true;
-            continue;
-        }
-        changes.push_back(Change{KindOf(s, now), i});
+        ChangeKind kind;
+        if (ChangeDue(state.Servers[i], state.Servers[i].Ways[static_cast<size_t>(way)], kind)) changes.push_back(Change{kind, i});
     }
-    if (changes.empty() || AlertsPaused(state, now)) return false;
+    if (changes.empty()) return false;
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.Kind < b.Kind; });
     for (const Change& change : changes) {
         const WatchedServer& s = state.Servers[change.Server];
-        state.Due.push_back(change.Server);
+        notice.Due.push_back(DueServer{change.Server, change.Kind == ChangeKind::Flapping});
         const int32_t players = OnCountLine(s.Confirmed) ? s.Players : -1;
         notice.Changes.push_back(
             AlertChange{s.Name, s.Confirmed, players, s.Minimum, ChangePhrase(s.Name, change.Kind, s.Players, s.Minimum)});
     }
-    state.DueAt = now;
     ComposeNotice(state, changes, notice);
     return true;
 }
 
-void MarkNoticeShown(AlertState& state, const AlertNotice& notice, const char* clock) {
+void MarkNoticeTold(AlertState& state, const AlertNotice& notice, const char* clock) {
     // Each change is put on top, so the last of the notice goes first and the list reads in its order.
-    for (size_t k = state.Due.size(); k-- > 0;) {
-        WatchedServer& s = state.Servers[state.Due[k]];
-        s.ToldFlapping = KindOf(s, state.DueAt) == ChangeKind::Flapping;
-        s.Told = s.Confirmed;
-        s.HeldByBudget = false;
-        s.Changes = 0;
-        s.NamedAt[1] = s.NamedAt[0];
-        s.NamedAt[0] = state.DueAt;
-        if (s.Named < 2) ++s.Named;
-        if (k < notice.Changes.size()) AddRecent(state, std::string(clock) + " " + notice.Changes[k].Message);
+    for (size_t k = notice.Due.size(); k-- > 0;) {
+        WatchedServer& s = state.Servers[notice.Due[k].Server];
+        AlertAccount& told = s.Ways[static_cast<size_t>(notice.Way)];
+        told.ToldFlapping = notice.Due[k].Flapping;
+        told.Told = s.Confirmed;
+        told.ToldPlayers = s.Players;
+        told.HeldByBudget = false;
+        told.Changes = 0;
+        told.NamedAt[1] = told.NamedAt[0];
+        told.NamedAt[0] = notice.At;
+        if (told.Named < 2) ++told.Named;
+        if (notice.Way == AlertWay::Balloon) AddRecent(state, std::string(clock) + " " + notice.Changes[k].Message);
     }
-    state.Due.clear();
 }
 
 void NoteAlertProblem(AlertState& state, const char* clock, const std::string& problem) {

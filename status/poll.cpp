@@ -61,21 +61,26 @@ void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char
                  const char* text, uint32_t now, uint32_t& interval) {
     host.Send(host.Context, request);
     if (request == REQ_NAMES) client.NamesAskedAt = now;
-    NoteReportGap(client.Alerts);
+    NoteReportGap(client.Alerts, now);
     interval = NextPollInterval(client.PollFailures);
     std::snprintf(client.ReportText, REPORT_TEXT_SIZE, "%s", text);
     host.SetTray(host.Context, TrayIcon::Neutral, client.ReportText, -1);
 }
 
-// One balloon a report at most; a refused one leaves its changes due for the next.
+// One balloon a report at most, while the user can see it; a refused one leaves its changes due for
+// the next. The command and the webhook do not wait for the user: a player away from a locked screen
+// is the one they are for.
 void TellDueChanges(StatusClient& client, const Settings& settings, const PollHost& host, uint32_t now) {
     AlertNotice notice;
-    if (!DueNotice(client.Alerts, settings, now, notice) || host.UserBusy(host.Context)) return;
-    if (!host.Notify(host.Context, notice)) return;
-    char clock[6] = "";
-    host.LocalClock(host.Context, clock);
-    MarkNoticeShown(client.Alerts, notice, clock);
-    // After the changes have joined the recent ones, so that a failure to deliver shows above them.
+    if (!host.UserBusy(host.Context) && DueNotice(client.Alerts, settings, now, AlertWay::Balloon, notice) &&
+        host.Notify(host.Context, notice)) {
+        char clock[6] = "";
+        host.LocalClock(host.Context, clock);
+        MarkNoticeTold(client.Alerts, notice, clock);
+    }
+    // After the balloon's changes have joined the recent ones, so that a failure to deliver shows above them.
+    if (!DueNotice(client.Alerts, settings, now, AlertWay::Delivery, notice)) return;
+    MarkNoticeTold(client.Alerts, notice, "");
     host.Deliver(host.Context, notice);
 }
 

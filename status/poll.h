@@ -52,9 +52,11 @@ struct PollHost {
     void (*Send)(void* context, const unsigned char* code);
     // The icon, its tip, and the primary server's players for the icon to show (-1 for none).
     void (*SetTray)(void* context, TrayIcon icon, const char* tip, int32_t players);
-    bool (*UserBusy)(void* context);                      // a full-screen game, presentation, quiet time
+    // A full-screen game, presentation, quiet time or a locked screen: the balloon waits.
+    bool (*UserBusy)(void* context);
     bool (*Notify)(void* context, const AlertNotice& notice);  // false when the shell refused it
-    // A notice was shown: the alert command for each server it tells of, the webhook for the whole.
+    // Changes that count, whether or not the user is busy: the alert command for each server the
+    // notice tells of, the webhook for the whole.
     void (*Deliver)(void* context, const AlertNotice& notice);
     void (*LocalClock)(void* context, char* hhmm);        // "HH:MM", 6 bytes
     // Draws the text and copies it to the window; report is true when the text is the decoded

@@ -25,7 +25,7 @@ void RunReports(benchmark::State& state, bool changing) {
     for (auto _ : state) {
         const bool flip = changing && (reports++ / 2) % 2 == 1;
         ObserveReport(alerts, settings, flip ? down : up, now += 15000);
-        if (DueNotice(alerts, settings, now, notice)) MarkNoticeShown(alerts, notice, "21:05");
+        if (DueNotice(alerts, settings, now, AlertWay::Balloon, notice)) MarkNoticeTold(alerts, notice, "21:05");
         benchmark::DoNotOptimize(notice);
     }
 }

@@ -180,9 +180,9 @@ int main() {
         const HICON shown = TheApp.CountIcon;
         DispatchDatagram(TheApp.Client.Buffers, answer.data(), answer.size(), GetTickCount());
         const std::vector<WatchedServer>& watched = TheApp.Client.Alerts.Servers;
-        const ServerState told = watched.empty() ? ServerState::Unknown : watched[0].Told;
+        const ServerState told = watched.empty() ? ServerState::Unknown : watched[0].Ways[0].Told;
         Tick(window);
-        if (!watched.empty() && watched[0].Told != told) ++balloons;
+        if (!watched.empty() && watched[0].Ways[0].Told != told) ++balloons;
         if (TheApp.CountIcon && TheApp.CountIcon != shown) ++newIcons;
         if (++ticks == 2010) Mark("gdi", ticks);
     }

@@ -335,18 +335,20 @@ TEST(PollCycle, OnlyNewAnswersConfirmAndABusyUserIsToldLater) {
     EXPECT_TRUE(w.notices.empty());
     EXPECT_EQ(w.icon, TrayIcon::Down);
 
-    // It answers DOWN again: confirmed, but the user is busy, then the shell refuses once.
+    // It answers DOWN again: confirmed, but the user is busy, then the shell refuses once. The command
+    // and webhook go at once all the same.
     silent = false;
     w.busy = true;
     w.RunUntil(w.now + 60000);
     EXPECT_TRUE(w.notices.empty());
+    EXPECT_EQ(w.delivered, std::vector<size_t>{1});
     w.busy = false;
     w.refuse = true;
     w.RunUntil(w.now + 15000);
     w.refuse = false;
     w.RunUntil(w.now + 15000);
     EXPECT_EQ(w.notices, std::vector<std::string>{"Beta is DOWN"});
-    EXPECT_EQ(w.delivered, std::vector<size_t>{1});  // handed on once, when shown
+    EXPECT_EQ(w.delivered, std::vector<size_t>{1});  // handed on once
     EXPECT_EQ(w.trayPlayers, -1);
     EXPECT_EQ(w.client.Alerts.Recent, std::vector<std::string>{"21:05 Beta is DOWN"});
 }
