@@ -106,10 +106,8 @@ bool SameName(const ServerHistory& server, const std::string& name) {
     return server.Name.size() == n && std::memcmp(server.Name.data(), name.data(), n) == 0;
 }
 
-// The server's history, or a new one; with 256 kept, the one seen least recently makes room,
-// unless every one was seen at `minute` already (then nullptr).
-ServerHistory* FindOrAddServer(std::vector<ServerHistory>& servers, size_t& guess, const std::string& name,
-                               uint32_t minute) {
+// The server's history, looked for first where the last one found was followed; or nullptr.
+ServerHistory* FindServer(std::vector<ServerHistory>& servers, size_t& guess, const std::string& name) {
     size_t found = servers.size();
     if (guess < servers.size() && SameName(servers[guess], name)) {
         found = guess;
@@ -117,26 +115,39 @@ ServerHistory* FindOrAddServer(std::vector<ServerHistory>& servers, size_t& gues
         for (size_t i = 0; i < servers.size(); ++i)
             if (SameName(servers[i], name)) { found = i; break; }
     }
-    if (found == servers.size()) {
-        if (servers.size() >= HISTORY_MAX_SERVERS) {
-            found = static_cast<size_t>(std::min_element(servers.begin(), servers.end(), [](const ServerHistory& a, const ServerHistory& b) {
-                        return a.Newest < b.Newest;
-                    }) - servers.begin());
-            if (servers[found].Newest >= minute) return nullptr;
-        } else {
-            servers.emplace_back();
-            servers[found].Counts.resize(HISTORY_MINUTES);
-            servers[found].Rises.resize(HISTORY_MINUTES);
-        }
-        ServerHistory& added = servers[found];
-        added.Name.assign(name, 0, NameLength(name));
-        added.Oldest = added.Newest = minute;
-        added.NewestPeak = HISTORY_NONE;
-        std::fill(added.Counts.begin(), added.Counts.end(), NONE_FIELD);
-        std::fill(added.Rises.begin(), added.Rises.end(), 0);
-    }
+    if (found == servers.size()) return nullptr;
     guess = found + 1;
     return &servers[found];
+}
+
+// A new history for the server, empty at `minute`; with 256 kept, the one seen least recently makes
+// room, unless every one was seen at `minute` already (then nullptr).
+ServerHistory* AddServer(std::vector<ServerHistory>& servers, size_t& guess, const std::string& name, uint32_t minute) {
+    size_t found = servers.size();
+    if (servers.size() >= HISTORY_MAX_SERVERS) {
+        found = static_cast<size_t>(std::min_element(servers.begin(), servers.end(), [](const ServerHistory& a, const ServerHistory& b) {
+                    return a.Newest < b.Newest;
+                }) - servers.begin());
+        if (servers[found].Newest >= minute) return nullptr;
+    } else {
+        servers.emplace_back();
+        servers[found].Counts.resize(HISTORY_MINUTES);
+        servers[found].Rises.resize(HISTORY_MINUTES);
+    }
+    ServerHistory& added = servers[found];
+    added.Name.assign(name, 0, NameLength(name));
+    added.Oldest = added.Newest = minute;
+    added.NewestPeak = HISTORY_NONE;
+    std::fill(added.Counts.begin(), added.Counts.end(), NONE_FIELD);
+    std::fill(added.Rises.begin(), added.Rises.end(), 0);
+    guess = found + 1;
+    return &added;
+}
+
+ServerHistory* FindOrAddServer(std::vector<ServerHistory>& servers, size_t& guess, const std::string& name,
+                               uint32_t minute) {
+    ServerHistory* server = FindServer(servers, guess, name);
+    return server != nullptr ? server : AddServer(servers, guess, name, minute);
 }
 
 // Moves the server's newest minute to `minute`, forgetting what lies after it on a clock that went back.
@@ -163,17 +174,31 @@ void MoveNewestTo(ServerHistory& server, uint32_t minute) {
 
 void AddReport(History& history, uint32_t minute, const std::vector<ServerEntry>& servers) {
     history.Clock = minute;
-    for (size_t i = 0; i < servers.size(); ++i) {
-        const ServerEntry& entry = servers[i];
-        bool repeated = false;  // a name listed twice counts by its first entry
-        for (size_t j = 0; j < i && !repeated; ++j) repeated = servers[j].Name == entry.Name;
-        ServerHistory* server = repeated ? nullptr : FindOrAddServer(history.Servers, history.NextGuess, entry.Name, minute);
-        if (server == nullptr) continue;
-        MoveNewestTo(*server, minute);
-        const int32_t players = ClampPlayers(entry.Players);
-        // NONE < DOWN < any count, so the highest is a plain maximum.
-        server->NewestPeak = std::max(server->NewestPeak, players);
-        StoreSample(*server, minute, players, server->NewestPeak);
+    // Servers already kept first, so that a new name never makes room by pushing out one the same
+    // report lists; the names not kept yet, if any, after them.
+    size_t listed = 0, found = 0;
+    for (int pass = 0; pass < 2 && (pass == 0 || found < listed); ++pass) {
+        for (size_t i = 0; i < servers.size(); ++i) {
+            const ServerEntry& entry = servers[i];
+            bool repeated = false;  // a name listed twice counts by its first entry
+            for (size_t j = 0; j < i && !repeated; ++j) repeated = servers[j].Name == entry.Name;
+            if (repeated) continue;
+            listed += pass == 0;
+            ServerHistory* server = FindServer(history.Servers, history.NextGuess, entry.Name);
+            if (pass == 0 && server == nullptr) continue;
+            if (pass == 1) {
+                if (server != nullptr) continue;
+                server = AddServer(history.Servers, history.NextGuess, entry.Name, minute);
+                if (server == nullptr) continue;
+            } else {
+                ++found;
+            }
+            MoveNewestTo(*server, minute);
+            const int32_t players = ClampPlayers(entry.Players);
+            // NONE < DOWN < any count, so the highest is a plain maximum.
+            server->NewestPeak = std::max(server->NewestPeak, players);
+            StoreSample(*server, minute, players, server->NewestPeak);
+        }
     }
 }
 
@@ -278,60 +303,137 @@ std::string ServerHistoryCsv(const ServerHistory& server) {
 }
 
 namespace {
-bool FitsClock(uint32_t clock, uint64_t minute, uint32_t ahead = HISTORY_AHEAD_MINUTES) {
-    return minute + HISTORY_MINUTES > clock && minute <= uint64_t{clock} + ahead;
+// The first and last minutes of the week that ends at `minute`.
+uint32_t WeekStart(uint32_t minute) { return minute >= HISTORY_MINUTES - 1 ? minute - (HISTORY_MINUTES - 1) : 0; }
+
+bool Seen(const ServerHistory& server, uint32_t minute) { return server.Counts[Slot(minute)] != NONE_FIELD; }
+
+// The first and last minutes seen within [from, to] of the server's span; false when there are none.
+bool SeenWithin(const ServerHistory& server, uint32_t from, uint32_t to, uint32_t& first, uint32_t& last) {
+    from = std::max(from, server.Oldest);
+    to = std::min(to, server.Newest);
+    if (server.Counts.empty() || from > to) return false;
+    while (from < to && !Seen(server, from)) ++from;
+    while (to > from && !Seen(server, to)) --to;
+    first = from;
+    last = to;
+    return Seen(server, from);
 }
 
-// Puts one minute's fields into the server of that name, stretching its span back or forward to
-// take it, unless the minute lies a week or more before what it holds. What it has wins.
-void PutMinute(std::vector<ServerHistory>& servers, const std::string& name, uint32_t minute, uint16_t field,
-               uint8_t code) {
-    size_t guess = 0;
-    ServerHistory* server = FindOrAddServer(servers, guess, name, minute);
-    if (server == nullptr) return;
-    if (minute > server->Newest) {
-        MoveNewestTo(*server, minute);
-    } else if (minute < server->Oldest) {
-        if (server->Newest - minute >= HISTORY_MINUTES) return;
-        for (uint32_t m = minute + 1; m < server->Oldest; ++m) server->Counts[Slot(m)] = NONE_FIELD;
-        server->Oldest = minute;
-    } else if (server->Counts[Slot(minute)] != NONE_FIELD) {
-        return;
+// Copies the minutes seen in [from, to] of `source` into `server`, over what it has there when
+// `overwrite`; the span of both together must fit a week.
+void CopyMinutes(ServerHistory& server, const ServerHistory& source, uint32_t from, uint32_t to, bool overwrite) {
+    for (uint32_t m = from; m - from <= to - from; ++m) {
+        if (!Seen(source, m) || (!overwrite && m >= server.Oldest && m <= server.Newest && Seen(server, m))) continue;
+        if (m > server.Newest) {
+            MoveNewestTo(server, m);
+        } else if (m < server.Oldest) {
+            for (uint32_t gap = m + 1; gap < server.Oldest; ++gap) server.Counts[Slot(gap)] = NONE_FIELD;
+            server.Oldest = m;
+        }
+        server.Counts[Slot(m)] = source.Counts[Slot(m)];
+        server.Rises[Slot(m)] = source.Rises[Slot(m)];
     }
-    server->Counts[Slot(minute)] = field;
-    server->Rises[Slot(minute)] = code;
-    if (minute == server->Newest) server->NewestPeak = SampleAt(*server, minute).Peak;
+    server.NewestPeak = SampleAt(server, server.Newest).Peak;
 }
 
-// Samples up to `ahead` minutes after the clock of `into` still fit it.
-void MergeAhead(History& into, const History& from, uint32_t ahead) {
-    for (const std::vector<ServerHistory>* list : {&from.Servers, &from.Aside}) {
-        for (const ServerHistory& server : *list) {
-            for (uint64_t m = server.Oldest; m <= server.Newest && !server.Counts.empty(); ++m) {
-                const uint16_t field = server.Counts[Slot(static_cast<uint32_t>(m))];
-                if (field == NONE_FIELD) continue;
-                PutMinute(FitsClock(into.Clock, m, ahead) ? into.Servers : into.Aside, server.Name,
-                          static_cast<uint32_t>(m), field, server.Rises[Slot(static_cast<uint32_t>(m))]);
-            }
+// Keeps the server's minutes within [from, to]; false when none of them was seen.
+bool KeepWithin(ServerHistory& server, uint32_t from, uint32_t to) {
+    uint32_t first = 0, last = 0;
+    if (!SeenWithin(server, from, to, first, last)) return false;
+    server.Oldest = std::max(server.Oldest, from);
+    if (last != server.Newest) server.NewestPeak = SampleAt(server, last).Peak;
+    server.Newest = last;
+    return true;
+}
+
+// Sets aside the minutes seen in [from, to] of `source`, in a record of its name whose span can take
+// them, or a new one; what is set aside already wins.
+void SetAside(std::vector<ServerHistory>& aside, const ServerHistory& source, uint32_t from, uint32_t to) {
+    uint32_t first = 0, last = 0;
+    if (!SeenWithin(source, from, to, first, last)) return;
+    for (ServerHistory& record : aside) {
+        if (record.Name == source.Name && std::max(record.Newest, last) - std::min(record.Oldest, first) < HISTORY_MINUTES) {
+            CopyMinutes(record, source, first, last, false);
+            return;
         }
     }
+    if (aside.size() >= HISTORY_MAX_SERVERS) return;  // what a file holds at most
+    ServerHistory& record = aside.emplace_back();
+    record.Name = source.Name;
+    record.Oldest = record.Newest = last;
+    record.Counts.assign(HISTORY_MINUTES, NONE_FIELD);
+    record.Rises.assign(HISTORY_MINUTES, 0);
+    CopyMinutes(record, source, first, last, true);
+}
+
+// Adds the minutes of `source` within [from, to] to the servers, over what they have there when
+// `overwrite`, and sets the rest aside. The servers must lie within those minutes, a week at most.
+void Take(History& history, const ServerHistory& source, uint32_t from, uint32_t to, bool overwrite) {
+    uint32_t first = 0, last = 0;
+    if (SeenWithin(source, from, to, first, last)) {
+        size_t guess = 0;
+        ServerHistory* server = FindOrAddServer(history.Servers, guess, source.Name, last);
+        if (server != nullptr) CopyMinutes(*server, source, first, last, overwrite);
+    }
+    if (from > 0) SetAside(history.Aside, source, 0, from - 1);
+    if (to < UINT32_MAX) SetAside(history.Aside, source, to + 1, UINT32_MAX);
+}
+
+// Fits the history to the minutes [WeekStart(minute), last], where last is the minute itself or, when
+// the clock was just set, the one before (minute 0 aside) (so that the first report after the change joins nothing
+// recorded before it): what the servers hold outside is set aside (or forgotten, back home), and what
+// was set aside and fits comes back over what is there.
+void FitToClock(History& history, uint32_t minute, uint32_t last, bool home) {
+    const uint32_t weekStart = WeekStart(minute);
+    std::vector<ServerHistory>& servers = history.Servers;
+    for (const ServerHistory& server : servers) {
+        if (home) break;
+        if (weekStart > 0) SetAside(history.Aside, server, 0, weekStart - 1);
+        if (last < UINT32_MAX) SetAside(history.Aside, server, last + 1, UINT32_MAX);
+    }
+    servers.erase(std::remove_if(servers.begin(), servers.end(), [&](ServerHistory& server) { return !KeepWithin(server, weekStart, last); }),
+                  servers.end());
+    std::vector<ServerHistory> aside = std::move(history.Aside);
+    history.Aside.clear();
+    for (const ServerHistory& record : aside) {
+        uint32_t first = 0, newest = 0;
+        if (!home) {
+            Take(history, record, weekStart, last, true);
+        } else if (SeenWithin(record, weekStart, last, first, newest)) {
+            size_t guess = 0;
+            ServerHistory* server = FindOrAddServer(servers, guess, record.Name, newest);
+            if (server != nullptr) CopyMinutes(*server, record, first, newest, true);
+        }
+    }
+    history.Clock = minute;
 }
 }  // namespace
 
-void MergeHistory(History& into, const History& from) { MergeAhead(into, from, HISTORY_AHEAD_MINUTES); }
+void MergeHistory(History& into, const History& from) {
+    const uint32_t weekStart = WeekStart(into.Clock);
+    std::vector<ServerHistory>& servers = into.Servers;
+    servers.erase(std::remove_if(servers.begin(), servers.end(), [&](ServerHistory& server) { return !KeepWithin(server, weekStart, into.Clock); }),
+                  servers.end());
+    for (const std::vector<ServerHistory>* list : {&from.Servers, &from.Aside})
+        for (const ServerHistory& server : *list) Take(into, server, weekStart, into.Clock, false);
+}
 
-// Samples after the new clock are set aside too: the next report would forget them, and they would
-// keep the week before the clock from coming back whole.
-void MoveHistoryClock(History& history, uint32_t minute) {
-    History moved;
-    moved.Clock = moved.AsideSince = minute;
-    MergeAhead(moved, history, 0);
-    history = std::move(moved);
+void MoveHistoryClock(History& history, uint32_t minute, int32_t away) {
+    FitToClock(history, minute, minute - (minute > 0), away == 0);
+    if (away == 0) history.Aside.clear();
+    history.Away = away;
+    if (away == 0) history.AwayAtLeast = false;
+    history.AsideSince = minute;
 }
 
 void TrimHistory(History& history, uint32_t minute) {
-    if (!history.Aside.empty() && static_cast<int32_t>(minute - history.AsideSince) >= static_cast<int32_t>(HISTORY_ASIDE_MINUTES))
+    if ((!history.Aside.empty() || history.Away != 0) &&
+        static_cast<int32_t>(minute - history.AsideSince) >= static_cast<int32_t>(HISTORY_ASIDE_MINUTES)) {
         history.Aside.clear();
+        history.Away = 0;
+        history.AwayAtLeast = false;
+    }
     if (minute < HISTORY_MINUTES - 1) return;  // nothing can be older than 7 days yet
     const uint32_t oldestKept = minute - (HISTORY_MINUTES - 1);
     std::vector<ServerHistory>& servers = history.Servers;
@@ -451,17 +553,18 @@ bool ReadServer(FileCursor& file, ServerHistory& server) {
 }
 }  // namespace
 
-void SaveHistory(const History& history, std::vector<unsigned char>& out) {
+namespace {
+void SaveServers(const std::vector<ServerHistory>& servers, std::vector<unsigned char>& out) {
     size_t bytes = HEADER_BYTES + CHECKSUM_BYTES;
-    for (const ServerHistory& server : history.Servers)
+    for (const ServerHistory& server : servers)
         bytes += SERVER_FIXED_BYTES + server.Name.size() + size_t{SpanOf(server)} * MINUTE_BYTES;
     const size_t start = out.size();
     out.resize(start + bytes);
     FileWriter file{out.data() + start};
     file.Bytes(FILE_MAGIC, sizeof FILE_MAGIC);
     file.U16(FILE_VERSION);
-    file.U16(static_cast<uint32_t>(history.Servers.size()));
-    for (const ServerHistory& server : history.Servers) {
+    file.U16(static_cast<uint32_t>(servers.size()));
+    for (const ServerHistory& server : servers) {
         file.U8(static_cast<uint32_t>(server.Name.size()));
         file.Bytes(server.Name.data(), server.Name.size());
         file.U32(server.Newest);
@@ -481,8 +584,13 @@ void SaveHistory(const History& history, std::vector<unsigned char>& out) {
 //   UTC), span (u16, 1 to 10080), then for each minute from newest - span + 1 to newest its 16-bit
 //   field (u16) and rise code (u8), as described at the top of this file;
 //   CRC-32 (IEEE, as in zip) of every byte before it (u32).
-HistoryLoad ReadHistory(History& history, const unsigned char* data, size_t size) {
-    history = History{};
+// What is set aside (history.old) has the same layout, where a name may come more than once, and
+// then the minute of the change that set it aside (u32), how far the clock reads ahead of home (i32),
+// 1 when that is only a bound (u8), and the CRC-32 of those nine bytes (u32).
+constexpr size_t ASIDE_STATE_BYTES = 4 + 4 + 1;
+
+HistoryLoad ReadServers(std::vector<ServerHistory>& servers, uint32_t& newest, const unsigned char* data, size_t size,
+                        bool repeats) {
     if (size < HEADER_BYTES + CHECKSUM_BYTES || std::memcmp(data, FILE_MAGIC, sizeof FILE_MAGIC) != 0)
         return HistoryLoad::Damaged;
     FileCursor file{data, size - CHECKSUM_BYTES};
@@ -495,35 +603,79 @@ HistoryLoad ReadHistory(History& history, const unsigned char* data, size_t size
         count > file.Left() / (SERVER_FIXED_BYTES + MINUTE_BYTES))
         return HistoryLoad::Damaged;
 
-    History loaded;
-    loaded.Servers.reserve(count);
+    std::vector<ServerHistory> loaded;
+    loaded.reserve(count);
+    newest = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        ServerHistory& server = loaded.Servers.emplace_back();
+        ServerHistory& server = loaded.emplace_back();
         if (!ReadServer(file, server)) return HistoryLoad::Damaged;
-        for (uint32_t j = 0; j < i; ++j)
-            if (loaded.Servers[j].Name == server.Name) return HistoryLoad::Damaged;
-        loaded.Clock = std::max(loaded.Clock, server.Newest);
+        for (uint32_t j = 0; j < i && !repeats; ++j)
+            if (loaded[j].Name == server.Name) return HistoryLoad::Damaged;
+        newest = std::max(newest, server.Newest);
     }
     if (file.Left() != 0) return HistoryLoad::Damaged;
-    history = std::move(loaded);
+    servers = std::move(loaded);
     return HistoryLoad::Loaded;
 }
 
-HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute) {
-    History read;
-    const HistoryLoad result = ReadHistory(read, data, size);
+// What SaveAside wrote, into the history; false when there is none or it is damaged.
+bool ReadAside(History& history, const unsigned char* data, size_t size) {
+    if (size < ASIDE_STATE_BYTES + CHECKSUM_BYTES) return false;
+    FileCursor state{data + size - ASIDE_STATE_BYTES - CHECKSUM_BYTES, ASIDE_STATE_BYTES + CHECKSUM_BYTES};
+    const uint32_t since = state.U32(), away = state.U32(), atLeast = state.U8();
+    uint32_t newest = 0;
+    if (state.U32() != Crc32(state.data, ASIDE_STATE_BYTES) || atLeast > 1 ||
+        ReadServers(history.Aside, newest, data, size - ASIDE_STATE_BYTES - CHECKSUM_BYTES, true) != HistoryLoad::Loaded)
+        return false;
+    history.AsideSince = since;
+    history.Away = static_cast<int32_t>(away);
+    history.AwayAtLeast = atLeast == 1;
+    return true;
+}
+}  // namespace
+
+void SaveHistory(const History& history, std::vector<unsigned char>& out) { SaveServers(history.Servers, out); }
+
+void SaveAside(const History& history, std::vector<unsigned char>& out) {
+    if (history.Aside.empty() && history.Away == 0) return;
+    SaveServers(history.Aside, out);
+    const size_t start = out.size();
+    out.resize(start + ASIDE_STATE_BYTES + CHECKSUM_BYTES);
+    FileWriter file{out.data() + start};
+    file.U32(history.AsideSince);
+    file.U32(static_cast<uint32_t>(history.Away));
+    file.U8(history.AwayAtLeast ? 1 : 0);
+    file.U32(Crc32(out.data() + start, ASIDE_STATE_BYTES));
+}
+
+HistoryLoad ReadHistory(History& history, const unsigned char* data, size_t size) {
     history = History{};
-    history.Clock = history.AsideSince = nowMinute;
-    if (result != HistoryLoad::Loaded) return result;
-    // A wrong clock at start looks like time that passed: what it pushes out of the week is set aside
-    // too, for a clock that is set right soon after.
-    const bool allFit = std::all_of(read.Servers.begin(), read.Servers.end(), [&](const ServerHistory& server) {
-        return FitsClock(nowMinute, server.Oldest) && FitsClock(nowMinute, server.Newest);
-    });
-    if (allFit) {
-        history.Servers = std::move(read.Servers);
-        return result;
+    return ReadServers(history.Servers, history.Clock, data, size, false);
+}
+
+HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size, uint32_t nowMinute,
+                        const unsigned char* aside, size_t asideSize) {
+    const HistoryLoad result = ReadHistory(history, data, size);
+    const bool setAside = result != HistoryLoad::Newer && aside != nullptr && ReadAside(history, aside, asideSize);
+    // The newest minute recorded, by the clock that recorded it; and where the clock reads now against
+    // home, had no time passed while the program was closed.
+    const uint32_t saved = setAside ? std::max(history.Clock, history.AsideSince) : history.Clock;
+    const int64_t reads = int64_t{nowMinute} - (int64_t{saved} - history.Away);
+    if (!setAside) history.AsideSince = nowMinute;
+    bool home = false;
+    if (history.Away > 0 && nowMinute >= saved) {
+        // Still ahead: time passed, the clock was not set back.
+    } else if (reads >= (history.Away == 0 ? -1 : 0)) {
+        home = history.Away != 0;  // it reads where home would, or later: time passed
+        history.Away = 0;
+        history.AwayAtLeast = false;
+    } else {
+        // Behind the newest sample: set back at least this far while the program was closed.
+        history.Away = static_cast<int32_t>(std::max<int64_t>(reads, INT32_MIN));
+        history.AwayAtLeast = true;
+        history.AsideSince = nowMinute;
     }
-    MergeHistory(history, read);
+    FitToClock(history, nowMinute, nowMinute - (nowMinute > 0 && (home || history.Away < 0)), home);
+    if (home) history.Aside.clear();
     return result;
 }

@@ -3,7 +3,6 @@
 
 #include <shlobj.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -64,11 +63,7 @@ uint32_t CurrentMinute() {
 }
 
 namespace {
-bool SaveWhole(const std::vector<ServerHistory>& servers, const std::string& folder, const char* name) {
-    History part;
-    part.Servers = servers;
-    std::vector<unsigned char> bytes;
-    SaveHistory(part, bytes);
+bool SaveWhole(const std::vector<unsigned char>& bytes, const std::string& folder, const char* name) {
     const std::string temporary = InFolder(folder, "history.tmp");
     if (!WriteWhole(temporary, bytes)) {
         DeleteFileA(temporary.c_str());
@@ -77,26 +72,18 @@ bool SaveWhole(const std::vector<ServerHistory>& servers, const std::string& fol
     return MoveFileExA(temporary.c_str(), InFolder(folder, name).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
-
-// The file's history as LoadHistory reads it, or its state when there is none.
-HistoryFileState LoadFile(History& history, const std::string& path, uint32_t nowMinute) {
-    std::vector<unsigned char> bytes;
-    bool missing = false;
-    if (!ReadWhole(path, bytes, missing)) return missing ? HistoryFileState::Missing : HistoryFileState::Unreadable;
-    switch (LoadHistory(history, bytes.data(), bytes.size(), nowMinute)) {
-    case HistoryLoad::Loaded: return HistoryFileState::Loaded;
-    case HistoryLoad::Newer: return HistoryFileState::Newer;
-    default: return HistoryFileState::Damaged;
-    }
-}
 }  // namespace
 
 bool SaveHistoryFile(const History& history, const std::string& folder) {
     if (folder.empty()) return false;
     CreateDirectoryA(folder.c_str(), nullptr);
-    if (!SaveWhole(history.Servers, folder, "history.dat")) return false;
-    if (!history.Aside.empty()) return SaveWhole(history.Aside, folder, "history.old");
-    DeleteFileA(InFolder(folder, "history.old").c_str());  // a day of steady clock forgot it
+    std::vector<unsigned char> bytes;
+    SaveHistory(history, bytes);
+    if (!SaveWhole(bytes, folder, "history.dat")) return false;
+    bytes.clear();
+    SaveAside(history, bytes);
+    if (!bytes.empty()) return SaveWhole(bytes, folder, "history.old");
+    DeleteFileA(InFolder(folder, "history.old").c_str());  // nothing is set aside, or a day of steady clock forgot it
     return true;
 }
 
@@ -105,23 +92,18 @@ HistoryFileState LoadHistoryFile(History& history, const std::string& folder, ui
     history.Clock = history.AsideSince = nowMinute;
     if (folder.empty()) return HistoryFileState::Missing;
     const std::string path = InFolder(folder, "history.dat");
-    const HistoryFileState state = LoadFile(history, path, nowMinute);
-    if (state == HistoryFileState::Damaged &&
-        !MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING))
+    std::vector<unsigned char> bytes, aside;
+    bool missing = false, asideMissing = false;
+    if (!ReadWhole(path, bytes, missing) && !missing) return HistoryFileState::Unreadable;
+    // What an earlier run set aside, whatever became of history.dat since: it holds its own state of the clock.
+    const bool setAside = ReadWhole(InFolder(folder, "history.old"), aside, asideMissing);
+    const HistoryLoad load = LoadHistory(history, bytes.data(), bytes.size(), nowMinute, setAside ? aside.data() : nullptr, aside.size());
+    if (missing) return HistoryFileState::Missing;
+    if (load == HistoryLoad::Newer) return HistoryFileState::Newer;
+    if (load == HistoryLoad::Loaded) return HistoryFileState::Loaded;
+    if (!MoveFileExA(path.c_str(), InFolder(folder, "history.bad").c_str(), MOVEFILE_REPLACE_EXISTING))
         return HistoryFileState::Unreadable;
-    if (state == HistoryFileState::Unreadable || state == HistoryFileState::Newer) return state;
-    // What an earlier run set aside comes back where it fits the clock, and only before what the
-    // history holds, never as news it lacks: samples from hours a wrong clock ran ahead stay out.
-    History old;
-    if (LoadFile(old, InFolder(folder, "history.old"), nowMinute) == HistoryFileState::Loaded) {
-        old.Aside.clear();
-        uint32_t newest = 0;
-        for (const ServerHistory& server : history.Servers) newest = std::max(newest, server.Newest);
-        if (newest != 0) MoveHistoryClock(old, newest);
-        old.Aside.clear();
-        MergeHistory(history, old);
-    }
-    return state;
+    return HistoryFileState::Damaged;
 }
 
 bool SaveHistoryAfterLoad(History& history, const std::string& folder, HistoryFileState& state) {

@@ -1,6 +1,7 @@
 // The poll cycle: one-shot ticks, back-off, staleness and the tray summary.
 #include "status/poll.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,18 +85,33 @@ void TellDueChanges(StatusClient& client, const Settings& settings, const PollHo
     host.Deliver(host.Context, notice);
 }
 
-// The tick count runs on through sleep, so a minute far from what it predicts is the system's clock
-// being set: what no longer fits the new clock is set aside, and what fits it again comes back. The
-// first report, seconds after the start, is judged by the clock the history was read by.
+// The tick count runs on through sleep, so a minute other than the one it predicts (beyond the
+// rounding of two readings to the minute) is the system's clock being set: what no longer fits the
+// new clock is set aside, and what fits it again comes back. Whether it came home is told by the
+// minute home would read now: the last one read at home, and the ticks since. The first report,
+// seconds after the start, is judged by the clock the history was read by.
 void RecordReport(StatusClient& client, const PollHost& host, uint32_t now) {
+    History& history = client.Counts;
     const uint32_t minute = host.Minute(host.Context);
+    if (minute == 0) return;  // a host without a clock (the exporter) keeps no history
+    if (client.ReportMinute == 0) {
+        client.HomeMinute = int64_t{history.Clock} - history.Away;
+        client.HomeTick = now;
+    }
     const int64_t expected = client.ReportMinute != 0 ? int64_t{client.ReportMinute} + (now - client.ReportTick) / 60000
-                                                      : int64_t{client.Counts.Clock};
-    if (expected != 0 && (minute > expected + HISTORY_AHEAD_MINUTES || minute + int64_t{HISTORY_AHEAD_MINUTES} < expected))
-        MoveHistoryClock(client.Counts, minute);
+                                                      : int64_t{history.Clock};
+    if (expected != 0 && (minute < expected || minute > expected + 1)) {
+        const int64_t away = minute - (client.HomeMinute + (now - client.HomeTick) / 60000);
+        const bool home = away >= 0 && (history.AwayAtLeast || away <= 1);
+        MoveHistoryClock(history, minute, home ? 0 : static_cast<int32_t>(std::max<int64_t>(std::min<int64_t>(away, INT32_MAX), INT32_MIN + 1)));
+    }
+    if (history.Away == 0) {
+        client.HomeMinute = minute;
+        client.HomeTick = now;
+    }
     client.ReportMinute = minute;
     client.ReportTick = now;
-    AddReport(client.Counts, minute, client.Decode.ServerList);
+    AddReport(history, minute, client.Decode.ServerList);
 }
 
 // True when the decode succeeded.
@@ -118,7 +134,7 @@ bool ReportingTick(StatusClient& client, const Settings& settings, const PollHos
     if (decoded && b.StatusAnswers != client.ObservedAnswers) {
         client.ObservedAnswers = b.StatusAnswers;
         ObserveReport(client.Alerts, settings, client.Decode.ServerList, now);
-        if (client.RecordsHistory) RecordReport(client, host, now);
+        RecordReport(client, host, now);
     }
     TellDueChanges(client, settings, host, now);
     client.PollFailures = 0;

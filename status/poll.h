@@ -35,7 +35,8 @@ struct StatusClient {
     uint32_t NamesAskedAt = 0;     // clock of the last names request
     uint32_t ReportMinute = 0;     // the minute and clock of the last report added to Counts, to
     uint32_t ReportTick = 0;       // tell a change of the system's clock from time passing
-    bool RecordsHistory = true;    // each report adds to Counts
+    int64_t HomeMinute = 0;        // the minute and clock of the last report while the clock read as the
+    uint32_t HomeTick = 0;         // history's home, to tell when it reads so again
     unsigned PollTimerId = 0;
     bool FirstPoll = true;
     uint32_t PollFailures = 0;
@@ -48,7 +49,7 @@ struct PollHost {
     int (*SelectReadNotifications)(void* context);      // 0, or the socket error code
     void (*ShowFatal)(void* context, const char* text);  // shows the box, then asks the window to close
     uint32_t (*Now)(void* context);                       // millisecond tick count
-    uint32_t (*Minute)(void* context);                    // minutes since 1970 (UTC), for the history
+    uint32_t (*Minute)(void* context);  // minutes since 1970 (UTC), for the history; 0 where none is kept
     void (*Send)(void* context, const unsigned char* code);
     // The icon, its tip, and the primary server's players for the icon to show (-1 for none).
     void (*SetTray)(void* context, TrayIcon icon, const char* tip, int32_t players);

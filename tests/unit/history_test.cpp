@@ -1,6 +1,7 @@
 // Tests of the player count history: minutes, servers, buckets and damaged files (the round trip: query_test).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -65,6 +66,13 @@ TEST(History, ServersByNameAtMost256TheOneSeenLeastRecentlyGivesWay) {
     EXPECT_EQ(FindServerHistory(h, "0"), nullptr);
     ASSERT_NE(FindServerHistory(h, "10"), nullptr);
     EXPECT_EQ(SampleAt(*FindServerHistory(h, "10"), T + 1).Players, 10);
+    // The one seen least recently is listed by this report: the next gives way, and its peak goes with it.
+    auto leastRecent = [&] { return std::min_element(h.Servers.begin(), h.Servers.end(), [](auto& a, auto& b) { return a.Newest < b.Newest; })->Name; };
+    const std::string listed = leastRecent();
+    AddReport(h, T + 3, {{"another", 0, 0}, {listed, 11, 0}});
+    EXPECT_GE(SampleAt(*FindServerHistory(h, listed), T + 1).Players, 10);
+    EXPECT_EQ(SampleAt(*FindServerHistory(h, "another"), T + 3).Peak, 0);
+    EXPECT_EQ(h.Clock, T + 3);
 }
 
 TEST(History, Buckets) {
@@ -126,15 +134,17 @@ TEST(History, DamagedFilesAreRejected) {
 TEST(History, AWrongClockNeverCostsTheWeek) {
     for (const uint32_t jump : {30u, 90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60}) {
         History h;
-        for (uint32_t m = T - WEEK + 1; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
-        MoveHistoryClock(h, T + jump);  // the clock jumps ahead...
+        Report(h, T - WEEK + 1, 5);  // a week before the minute the clock comes back to: out of its week
+        for (uint32_t m = T - WEEK + 2; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
+        MoveHistoryClock(h, T + jump, static_cast<int32_t>(jump));  // the clock jumps ahead...
         Report(h, T + jump, 1);
         TrimHistory(h, T + jump);
-        MoveHistoryClock(h, T + 1);  // ...and is set right
+        MoveHistoryClock(h, T + 1, 0);  // ...and is set right
         EXPECT_EQ(SampleAt(h.Servers.at(0), T + jump).Players, NONE) << jump;
         Report(h, T + 1, 2);
-        for (uint32_t m = T - WEEK + 8; m <= T; m += 7)
+        for (uint32_t m = T - WEEK + 2; m <= T; m += 7)
             ASSERT_EQ(SampleAt(h.Servers[0], m).Players, static_cast<int32_t>(m % 1000)) << jump << " " << m;
+        EXPECT_EQ(SampleAt(h.Servers[0], T - WEEK + 1).Players, NONE) << jump;
         EXPECT_EQ(SampleAt(h.Servers[0], T + 1).Players, 2) << jump;
         TrimHistory(h, T + 1 + 24 * 60);  // a day of steady clock forgets what is still set aside
         EXPECT_TRUE(h.Aside.empty()) << jump;

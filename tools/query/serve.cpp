@@ -227,7 +227,6 @@ int Serve(const std::string& host, uint16_t port, const std::string& listenAddre
     }
     e->Client.Buffers = StatusBuffers{e->Names, 0, e->Status, 0, e->Banner, 0};
     e->Client.ReportText = e->Report;
-    e->Client.RecordsHistory = false;
     SetDefaultSettings(e->Options);  // no primary server and no watch list: the alerts stay silent
     StartMetrics(e->Metrics, NowMs());
     NetCatchStop();
