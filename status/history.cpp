@@ -347,24 +347,28 @@ bool KeepWithin(ServerHistory& server, uint32_t from, uint32_t to) {
     return true;
 }
 
-// Sets aside the minutes seen in [from, to] of `source`, in a record of its name whose span can take
-// them, or a new one; what is set aside already wins.
-void SetAside(std::vector<ServerHistory>& aside, const ServerHistory& source, uint32_t from, uint32_t to) {
-    uint32_t first = 0, last = 0;
-    if (!SeenWithin(source, from, to, first, last)) return;
-    for (ServerHistory& record : aside) {
-        if (record.Name == source.Name && std::max(record.Newest, last) - std::min(record.Oldest, first) < HISTORY_MINUTES) {
-            CopyMinutes(record, source, first, last, false);
+// Sets the record aside, into one of its name whose span can take it (what is there wins), or as it is.
+void SetAside(std::vector<ServerHistory>& aside, ServerHistory&& record) {
+    for (ServerHistory& kept : aside) {
+        if (kept.Name == record.Name && std::max(kept.Newest, record.Newest) - std::min(kept.Oldest, record.Oldest) < HISTORY_MINUTES) {
+            CopyMinutes(kept, record, record.Oldest, record.Newest, false);
             return;
         }
     }
-    if (aside.size() >= HISTORY_MAX_SERVERS) return;  // what a file holds at most
-    ServerHistory& record = aside.emplace_back();
+    if (aside.size() < HISTORY_MAX_SERVERS) aside.push_back(std::move(record));  // what a file holds at most
+}
+
+// Sets aside a copy of the minutes seen in [from, to] of `source`.
+void SetAside(std::vector<ServerHistory>& aside, const ServerHistory& source, uint32_t from, uint32_t to) {
+    uint32_t first = 0, last = 0;
+    if (!SeenWithin(source, from, to, first, last)) return;
+    ServerHistory record;
     record.Name = source.Name;
     record.Oldest = record.Newest = last;
     record.Counts.assign(HISTORY_MINUTES, NONE_FIELD);
     record.Rises.assign(HISTORY_MINUTES, 0);
     CopyMinutes(record, source, first, last, true);
+    SetAside(aside, std::move(record));
 }
 
 // Adds the minutes of `source` within [from, to] to the servers, over what they have there when
@@ -387,25 +391,26 @@ void Take(History& history, const ServerHistory& source, uint32_t from, uint32_t
 void FitToClock(History& history, uint32_t minute, uint32_t last, bool home) {
     const uint32_t weekStart = WeekStart(minute);
     std::vector<ServerHistory>& servers = history.Servers;
+    std::vector<ServerHistory> outside;  // what the servers hold outside, set aside once the rest is in place
     for (const ServerHistory& server : servers) {
         if (home) break;
-        if (weekStart > 0) SetAside(history.Aside, server, 0, weekStart - 1);
-        if (last < UINT32_MAX) SetAside(history.Aside, server, last + 1, UINT32_MAX);
+        if (weekStart > 0) SetAside(outside, server, 0, weekStart - 1);
+        if (last < UINT32_MAX) SetAside(outside, server, last + 1, UINT32_MAX);
     }
     servers.erase(std::remove_if(servers.begin(), servers.end(), [&](ServerHistory& server) { return !KeepWithin(server, weekStart, last); }),
                   servers.end());
-    std::vector<ServerHistory> aside = std::move(history.Aside);
-    history.Aside.clear();
-    for (const ServerHistory& record : aside) {
-        uint32_t first = 0, newest = 0;
-        if (!home) {
-            Take(history, record, weekStart, last, true);
-        } else if (SeenWithin(record, weekStart, last, first, newest)) {
-            size_t guess = 0;
-            ServerHistory* server = FindOrAddServer(servers, guess, record.Name, newest);
-            if (server != nullptr) CopyMinutes(*server, record, first, newest, true);
-        }
-    }
+    // A record set aside spans a week at most, so what of it fits the week lies at one end of it.
+    std::vector<ServerHistory>& aside = history.Aside;
+    aside.erase(std::remove_if(aside.begin(), aside.end(), [&](ServerHistory& record) {
+                    uint32_t first = 0, newest = 0;
+                    if (!SeenWithin(record, weekStart, last, first, newest)) return false;
+                    size_t guess = 0;
+                    ServerHistory* server = FindOrAddServer(servers, guess, record.Name, newest);
+                    if (server != nullptr) CopyMinutes(*server, record, first, newest, true);
+                    if (record.Newest > last) return !KeepWithin(record, last + 1, UINT32_MAX);
+                    return weekStart == 0 || !KeepWithin(record, 0, weekStart - 1);
+                }), aside.end());
+    for (ServerHistory& record : outside) SetAside(aside, std::move(record));
     history.Clock = minute;
 }
 }  // namespace
