@@ -428,7 +428,7 @@ void MoveHistoryClock(History& history, uint32_t minute, int32_t away) {
     FitToClock(history, minute, minute - (minute > 0), away == 0);
     if (away == 0) history.Aside.clear();
     history.Away = away;
-    if (away == 0) history.AwayAtLeast = false;
+    if (away == 0) history.AwayRough = false;
     history.AsideSince = minute;
 }
 
@@ -437,7 +437,7 @@ void TrimHistory(History& history, uint32_t minute) {
         static_cast<int32_t>(minute - history.AsideSince) >= static_cast<int32_t>(HISTORY_ASIDE_MINUTES)) {
         history.Aside.clear();
         history.Away = 0;
-        history.AwayAtLeast = false;
+        history.AwayRough = false;
     }
     if (minute < HISTORY_MINUTES - 1) return;  // nothing can be older than 7 days yet
     const uint32_t oldestKept = minute - (HISTORY_MINUTES - 1);
@@ -590,9 +590,9 @@ void SaveServers(const std::vector<ServerHistory>& servers, std::vector<unsigned
 //   field (u16) and rise code (u8), as described at the top of this file;
 //   CRC-32 (IEEE, as in zip) of every byte before it (u32).
 // What is set aside (history.old) has the same layout, where a name may come more than once, and
-// then the minute of the change that set it aside (u32), how far the clock reads ahead of home (i32),
-// 1 when that is only a bound (u8), and the CRC-32 of those nine bytes (u32).
-constexpr size_t ASIDE_STATE_BYTES = 4 + 4 + 1;
+// then the minute of the change that set it aside (u32), how far the clock reads ahead of home (i32)
+// and the CRC-32 of those eight bytes (u32).
+constexpr size_t ASIDE_STATE_BYTES = 4 + 4;
 
 HistoryLoad ReadServers(std::vector<ServerHistory>& servers, uint32_t& newest, const unsigned char* data, size_t size,
                         bool repeats) {
@@ -627,14 +627,13 @@ HistoryLoad ReadServers(std::vector<ServerHistory>& servers, uint32_t& newest, c
 bool ReadAside(History& history, const unsigned char* data, size_t size) {
     if (size < ASIDE_STATE_BYTES + CHECKSUM_BYTES) return false;
     FileCursor state{data + size - ASIDE_STATE_BYTES - CHECKSUM_BYTES, ASIDE_STATE_BYTES + CHECKSUM_BYTES};
-    const uint32_t since = state.U32(), away = state.U32(), atLeast = state.U8();
+    const uint32_t since = state.U32(), away = state.U32();
     uint32_t newest = 0;
-    if (state.U32() != Crc32(state.data, ASIDE_STATE_BYTES) || atLeast > 1 ||
+    if (state.U32() != Crc32(state.data, ASIDE_STATE_BYTES) ||
         ReadServers(history.Aside, newest, data, size - ASIDE_STATE_BYTES - CHECKSUM_BYTES, true) != HistoryLoad::Loaded)
         return false;
     history.AsideSince = since;
     history.Away = static_cast<int32_t>(away);
-    history.AwayAtLeast = atLeast == 1;
     return true;
 }
 }  // namespace
@@ -649,7 +648,6 @@ void SaveAside(const History& history, std::vector<unsigned char>& out) {
     FileWriter file{out.data() + start};
     file.U32(history.AsideSince);
     file.U32(static_cast<uint32_t>(history.Away));
-    file.U8(history.AwayAtLeast ? 1 : 0);
     file.U32(Crc32(out.data() + start, ASIDE_STATE_BYTES));
 }
 
@@ -673,13 +671,12 @@ HistoryLoad LoadHistory(History& history, const unsigned char* data, size_t size
     } else if (reads >= (history.Away == 0 ? -1 : 0)) {
         home = history.Away != 0;  // it reads where home would, or later: time passed
         history.Away = 0;
-        history.AwayAtLeast = false;
     } else {
         // Behind the newest sample: set back at least this far while the program was closed.
         history.Away = static_cast<int32_t>(std::max<int64_t>(reads, INT32_MIN));
-        history.AwayAtLeast = true;
         history.AsideSince = nowMinute;
     }
+    history.AwayRough = history.Away != 0;
     FitToClock(history, nowMinute, nowMinute - (nowMinute > 0 && (home || history.Away < 0)), home);
     if (home) history.Aside.clear();
     return result;

@@ -46,7 +46,9 @@ struct History {
     uint32_t Clock = 0;       // the minute of the last report, load or change of the clock
     uint32_t AsideSince = 0;  // the minute of the last change of the clock, or of the load, that set samples aside
     int32_t Away = 0;         // how many minutes the clock reads ahead of home (behind: below 0); 0 at home
-    bool AwayAtLeast = false; // Away is only a bound: the clock may be further behind (it was behind the file at start)
+    // Away was judged at start: behind, the clock may be further behind (for how long the program was
+    // closed is not known); ahead, a minute less (each reading is rounded to the minute).
+    bool AwayRough = false;
     size_t NextGuess = 0;     // where the next reported server is looked for first
 };
 

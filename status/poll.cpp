@@ -102,7 +102,7 @@ void RecordReport(StatusClient& client, const PollHost& host, uint32_t now) {
                                                       : int64_t{history.Clock};
     if (expected != 0 && (minute < expected || minute > expected + 1)) {
         const int64_t away = minute - (client.HomeMinute + (now - client.HomeTick) / 60000);
-        const bool home = away >= 0 && (history.AwayAtLeast || away <= 1);
+        const bool home = away >= 0 && (away <= 1 || (history.AwayRough && (history.Away < 0 || away <= 2)));
         MoveHistoryClock(history, minute, home ? 0 : static_cast<int32_t>(std::max<int64_t>(std::min<int64_t>(away, INT32_MAX), INT32_MIN + 1)));
     }
     if (history.Away == 0) {

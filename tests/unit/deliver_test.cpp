@@ -24,6 +24,7 @@ TEST(Deliver, TheCommandGetsTheChangeInItsEnvironmentOnly) {
     const std::string down = AlertEnvironment(nullptr, AlertChange{"Beta", ServerState::Down, -1, 3, "Beta is DOWN"}, "T");
     EXPECT_NE(down.find(std::string("\0TALLOWIN_PLAYERS=\0", 19)), std::string::npos);
     EXPECT_NE(down.find(std::string("\0TALLOWIN_STATE=down\0", 21)), std::string::npos);
+    EXPECT_NE(AlertEnvironment(nullptr, AlertChange{"B", ServerState::Fewer, 0, 3, ""}, "T").find(std::string("\0TALLOWIN_PLAYERS=0\0", 20)), std::string::npos);
 }
 
 TEST(Deliver, TheWebhookBodyKeepsHostileNamesInert) {

@@ -67,8 +67,7 @@ TEST(History, ServersByNameAtMost256TheOneSeenLeastRecentlyGivesWay) {
     ASSERT_NE(FindServerHistory(h, "10"), nullptr);
     EXPECT_EQ(SampleAt(*FindServerHistory(h, "10"), T + 1).Players, 10);
     // The one seen least recently is listed by this report: the next gives way, and its peak goes with it.
-    auto leastRecent = [&] { return std::min_element(h.Servers.begin(), h.Servers.end(), [](auto& a, auto& b) { return a.Newest < b.Newest; })->Name; };
-    const std::string listed = leastRecent();
+    const std::string listed = std::min_element(h.Servers.begin(), h.Servers.end(), [](auto& a, auto& b) { return a.Newest < b.Newest; })->Name;
     AddReport(h, T + 3, {{"another", 0, 0}, {listed, 11, 0}});
     EXPECT_GE(SampleAt(*FindServerHistory(h, listed), T + 1).Players, 10);
     EXPECT_EQ(SampleAt(*FindServerHistory(h, "another"), T + 3).Peak, 0);
@@ -159,8 +158,11 @@ TEST(History, TrimPeakAndCsvAtTheirEdges) {
     ASSERT_TRUE(PeakInRange(h.Servers[0], T, 4, peak, at));
     EXPECT_EQ(at, T);  // the first of two equal peaks
     EXPECT_TRUE(PeakInRange(h.Servers[0], T + 2, 2, peak, at) && at == T + 3);  // the newest minute is in range
+    setenv("TZ", "UTC0", 1), tzset();
+    EXPECT_EQ(LocalTimeText(0), "1970-01-01T00:00:00+00:00");
     setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
     tzset();
+    EXPECT_EQ(LocalTimeText(1739190600), "2025-02-10T07:30:00-05:00");
     const uint32_t fallBack = 29367718;  // 2025-11-02T05:58Z, 01:58 local, an hour before summer time ends
     History csv;
     for (const auto& [minute, players] : Reports{{fallBack, 7}, {fallBack + 1, -1}, {fallBack + 61, 8}}) AddReport(csv, minute, {{"A", players, 0}});

@@ -154,6 +154,7 @@ TEST(Settings, SaveWritesAllValuesInTheirTypes) {
     EXPECT_EQ(store.Values.size(), 17u);
     EXPECT_EQ(StoredDword(store, "NotifyChanges"), 0);
     EXPECT_FALSE(Load(store).NotifyChanges);
+    EXPECT_TRUE((s.TrayShowsCount = true, SaveSettings(s, MemoryStoreSeam(store)), Load(store).TrayShowsCount));
     EXPECT_EQ(StoredDword(store, "X"), -5);
     EXPECT_EQ(StoredDword(store, "MinPlayers"), -7);  // saved as is, becomes 3 at the next load
     EXPECT_EQ(store.Values.at("EverquestExe").Type, StoredType::Text);
@@ -203,4 +204,5 @@ TEST(Settings, ServersOwnMinimumsKeepAnyNameAndPassOverBadRecords) {
     EXPECT_EQ(saved.Values.at("ServerMinimums").Data, std::vector<unsigned char>(kept.begin(), kept.end()));
     EXPECT_TRUE(SetServerMinimum(loaded, "Beta", -1) && !SetServerMinimum(loaded, "Beta", 65535));
     EXPECT_EQ(MinimumFor(loaded, "Beta"), 3);
+    EXPECT_EQ(Load(saved).ServerMinimums.size(), 3u);  // the last record ends where the value does
 }
