@@ -150,6 +150,8 @@ ServerHistory* FindOrAddServer(std::vector<ServerHistory>& servers, size_t& gues
     return server != nullptr ? server : AddServer(servers, guess, name, minute);
 }
 
+void SetAside(std::vector<ServerHistory>& aside, const ServerHistory& source, uint32_t from, uint32_t to);
+
 // Moves the server's newest minute to `minute`, forgetting what lies after it on a clock that went back.
 void MoveNewestTo(ServerHistory& server, uint32_t minute) {
     if (minute > server.Newest) {
@@ -193,6 +195,9 @@ void AddReport(History& history, uint32_t minute, const std::vector<ServerEntry>
             } else {
                 ++found;
             }
+            // Away from home, the week of the clock is not the week that passed: what it leaves is set aside.
+            if (history.Away != 0 && minute > server->Newest && minute - server->Oldest >= HISTORY_MINUTES)
+                SetAside(history.Aside, *server, server->Oldest, minute - HISTORY_MINUTES);
             MoveNewestTo(*server, minute);
             const int32_t players = ClampPlayers(entry.Players);
             // NONE < DOWN < any count, so the highest is a plain maximum.
@@ -442,6 +447,8 @@ void TrimHistory(History& history, uint32_t minute) {
     if (minute < HISTORY_MINUTES - 1) return;  // nothing can be older than 7 days yet
     const uint32_t oldestKept = minute - (HISTORY_MINUTES - 1);
     std::vector<ServerHistory>& servers = history.Servers;
+    for (const ServerHistory& server : servers)  // as AddReport does
+        if (history.Away != 0 && oldestKept > 0) SetAside(history.Aside, server, 0, oldestKept - 1);
     servers.erase(std::remove_if(servers.begin(), servers.end(),
                                  [&](const ServerHistory& server) { return server.Newest < oldestKept; }),
                   servers.end());

@@ -58,7 +58,8 @@ struct History {
 // in read as HISTORY_NONE. A clock that went back less than a change of it (minute older than a
 // server's newest) forgets that server's samples after `minute`, so the newest is always `minute`.
 // With 256 servers kept, a new name takes the place of the one seen least recently, never of one the
-// same report lists. Allocates only for servers not seen before.
+// same report lists. While the clock is away from home, what leaves the week is set aside. Allocates
+// only for servers not seen before, and for what is set aside.
 void AddReport(History& history, uint32_t minute, const std::vector<ServerEntry>& servers);
 const ServerHistory* FindServerHistory(const History& history, const std::string& name);
 // HISTORY_NONE outside the kept 7 days.

@@ -68,8 +68,8 @@ TEST(History, ServersByNameAtMost256TheOneSeenLeastRecentlyGivesWay) {
     EXPECT_EQ(SampleAt(*FindServerHistory(h, "10"), T + 1).Players, 10);
     // The one seen least recently is listed by this report: the next gives way, and its peak goes with it.
     const std::string listed = std::min_element(h.Servers.begin(), h.Servers.end(), [](auto& a, auto& b) { return a.Newest < b.Newest; })->Name;
-    AddReport(h, T + 3, {{"another", 0, 0}, {listed, 11, 0}});
-    EXPECT_GE(SampleAt(*FindServerHistory(h, listed), T + 1).Players, 10);
+    AddReport(h, T + 3, {{listed, 11, 0}, {"another", 0, 0}, {listed, 12, 0}});
+    EXPECT_TRUE(SampleAt(*FindServerHistory(h, listed), T + 1).Players >= 10 && SampleAt(*FindServerHistory(h, listed), T + 3).Players == 11);
     EXPECT_EQ(SampleAt(*FindServerHistory(h, "another"), T + 3).Peak, 0);
     EXPECT_EQ(h.Clock, T + 3);
 }
@@ -126,6 +126,8 @@ TEST(History, DamagedFilesAreRejected) {
     newer[4] = 2;
     EXPECT_EQ(LoadHistory(h, newer.data(), newer.size(), T), HistoryLoad::Newer);
     EXPECT_EQ(LoadHistory(h, good.data(), good.size(), T), HistoryLoad::Loaded);
+    LoadHistory(h, good.data(), good.size(), T + WEEK);  // a week later: set aside, for a day of steady clock
+    EXPECT_TRUE(h.Servers.empty() && (TrimHistory(h, T + WEEK + 1439), h.Aside.size() == 2) && (TrimHistory(h, T + WEEK + 1440), h.Aside.empty()));
 }
 
 // Whatever the clock does, samples dated before a change of it are there once it is set right again,
