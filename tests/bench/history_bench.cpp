@@ -54,8 +54,7 @@ void BM_FullWeek64(benchmark::State& state) {
     std::remove(FILE_NAME);
 }
 
-// On the tick, the clock set 3 days ahead (0) and back (1); loads with the clock 3 days ahead of the
-// file (2), and with a full week in history.old under a clock still 8 days ahead (3) or set right (4).
+// The clock set 3 days ahead (0) and back (1); loads 3 days ahead (2), and of history.old 8 days ahead (3) and set right (4).
 void BM_WrongClock64(benchmark::State& state) {
     const int64_t what = state.range(0);
     const uint32_t ahead = what < 3 ? 3 * 1440 : 8 * 1440;

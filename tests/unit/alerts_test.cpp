@@ -13,8 +13,8 @@
 namespace {
 // Plays reports 15 s apart: "Beta=123 Gamma=D" (a watched server left out is not listed), with "+S"
 // seconds more first, "gap" (asked again), "refuse" (busy, or the shell says no), "pause",
-// "resume", "off" or "on" (notifications), "min=N", "primary=NAME" and "watch=A" or "watch=A,B".
-// Gives the notice shown; what the command and webhook were given joins `delivered`.
+// "resume", "off" (notifications off), "min=N", "primary=NAME" and "watch=A" or "watch=A,B".
+// Gives the notice shown ("on": notifications on again); what the command and webhook got joins `delivered`.
 struct Runner {
     AlertState state;
     Settings settings;
@@ -101,8 +101,10 @@ TEST(Alerts, ReportSequences) {
         {"nor that it kept changing, once switched on", {{"Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", "Beta is DOWN"}, {"Beta=2", ""},
           {"Beta=2", "Beta has 2 players, fewer than 3"}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""}, {"Beta=40", ""},
           {"+510 Beta=40", "Beta keeps going up and down"}, {"off Beta=40", ""}, {"on +600 Beta=40", ""}, {"+600 Beta=40", ""}}},
-        {"two changes in a pause are two", {{"Beta=40", ""}, {"pause Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""},
-          {"Beta=40", ""}, {"Beta=D", ""}, {"resume Beta=D", "Beta is DOWN"}}},
+        {"a spell of changes ends after ten quiet minutes; two in a pause are two", {{"Beta=40", ""}, {"Beta=D", ""},
+          {"Beta=D", "Beta is DOWN"}, {"Beta=40", ""}, {"Beta=40", "Beta is up: 40 players"}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""},
+          {"Beta=40", ""}, {"+660 pause Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""}, {"Beta=40", ""}, {"Beta=D", ""},
+          {"resume Beta=D", "Beta is DOWN"}}},
     };
     for (const auto& [what, steps] : cases) {
         Runner r;
@@ -157,8 +159,7 @@ TEST(Alerts, AFullBalloonNamesWhatFitsAndCountsTheRest) {
 // settings changes), checked against the rule's promises in literal terms: a state counts after two
 // reports in a row; no server is named in more than two balloons in 600,000 ms; a balloon tells
 // only a state that counts and that the latest report still shows; and a change that counts is told
-// at once whenever the user can be told and those limits allow it. None names a server said to keep
-// changing until it has held one state for 600,000 ms.
+// at once whenever the user can be told and those limits allow it.
 TEST(Alerts, PromisesHoldOverRandomSequences) {
     enum State { UP, FEWER, DOWN, UNLISTED, FLAPPING };
     struct Model {           // what the rule's promises say of one watched server

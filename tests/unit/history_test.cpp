@@ -165,6 +165,7 @@ TEST(History, TrimPeakAndCsvAtTheirEdges) {
     setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
     tzset();
     EXPECT_EQ(LocalTimeText(1739190600), "2025-02-10T07:30:00-05:00");
+    EXPECT_EQ(LocalTimeText(1741177800), "2025-03-05T07:30:00-05:00");
     const uint32_t fallBack = 29367718;  // 2025-11-02T05:58Z, 01:58 local, an hour before summer time ends
     History csv;
     for (const auto& [minute, players] : Reports{{fallBack, 7}, {fallBack + 1, -1}, {fallBack + 61, 8}}) AddReport(csv, minute, {{"A", players, 0}});
