@@ -214,8 +214,7 @@ void FormatLocalClock(char* hhmm, int minutesFromNow) {
 namespace {
 // The stored default size is for 96 dpi; on another resolution the window starts scaled to it.
 void ScaleDefaultSize(HWND window) {
-    Settings defaults;
-    SetDefaultSettings(defaults);
+    const Settings defaults;
     const Settings& s = TheApp.UserSettings;
     const int dpi = TheApp.Canvas.Dpi;
     if (dpi == BASE_DPI || s.Width != defaults.Width || s.Height != defaults.Height) return;
