@@ -62,6 +62,7 @@ PollHost WindowPollHost(HWND window) {
     return PollHost{
         window,
         [](void* w, unsigned id) { KillTimer(static_cast<HWND>(w), id); },
+        [](void*, std::string& host) { return OpenStatusLink(TheApp, host); },
         [](void* w) {
             const int result = WSAAsyncSelect(TheApp.StatusSocket, static_cast<HWND>(w), WM_SOCKETNOTIFY, FD_READ);
             return result == SOCKET_ERROR ? WSAGetLastError() : 0;
