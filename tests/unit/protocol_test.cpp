@@ -146,7 +146,9 @@ TEST(StatusAddress, HostAndPortAreSplitAndCheckedCharacterByCharacter) {
         std::string host;
         uint16_t port = 0;
         EXPECT_EQ(SplitStatusAddress(c.text, host, port), c.valid) << c.text;
-        if (c.valid) EXPECT_EQ(host + ":" + std::to_string(port), std::string(c.host) + ":" + std::to_string(c.port));
+        if (c.valid) {
+            EXPECT_EQ(host + ":" + std::to_string(port), std::string(c.host) + ":" + std::to_string(c.port));
+        }
     }
     std::string host;
     uint16_t port = 0;
