@@ -56,12 +56,12 @@ TEST(Deliver, TheWebhookBodyKeepsHostileNamesInert) {
 // A failure says what failed in words; a redirect, where to by scheme and host, never a path or query.
 TEST(Deliver, AWebhookFailureSaysWhatFailedAndNothingSecret) {
     const std::tuple<unsigned long, unsigned long, const char*, const char*> rows[] = {
-        {0, 12002, "", "timed out"}, {0, 12029, "", "cannot connect"}, {0, 12345, "", "error 12345"}, {404, 0, "/x", "404"},
+        {0, 12002, "", "timed out"}, {0, 12029, "", "cannot connect"}, {0, 12345, "", "error 12345"}, {400, 0, "/x", "400"},
         {399, 0, "", "399"}, {301, 0, "javascript:secret", "301"}, {300, 0, "https://@/secret", "300"},
         {301, 0, "HTTPS://me:pw@Discord.com:8443/api/secret?wait=1", "301, use the address it points to on https://Discord.com:8443"},
         {308, 0, "https://[::1]:9#secret", "308, use the address it points to on https://[::1]:9"},
         {307, 0, "/moved/secret", "307, use the address it points to on http://127.0.0.27:24280"},
-        {302, 0, "//other.example\\secret", "302, use the address it points to on http://other.example"},
+        {302, 0, "//other.example\\@evil/secret", "302, use the address it points to on http://other.example"},
         {303, 0, "https://a&b<c>\x01/secret", "303, use the address it points to on https://a"}};
     for (const auto& [status, error, location, said] : rows)
         EXPECT_EQ(WebhookFailure(status, error, location, "http://127.0.0.27:24280/hook/secret"), std::string("Webhook failed: ") + said);
