@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""End to end: a change reaches the alert command, a batch file (a hostile name only in its environment, as
-one word), a local webhook (one that stalls holds up nothing, a redirect is not followed), and the tray icon
-carries the count; Browse loads no comdlg32.dll planted beside the program."""
+"""End to end: a change reaches a batch file (a hostile name only in its environment, as one word), a local webhook
+(one that stalls holds up nothing, a redirect is not followed), the tray icon; Browse loads no planted comdlg32.dll."""
 import http.server, json, os, re, shutil, socketserver, sys, threading, time
 sys.path.insert(0, os.path.dirname(__file__))
 from harness import *
@@ -48,7 +47,6 @@ try:
                 'echo %%TALLOWIN_MESSAGE%%>>seen\nif %%TALLOWIN_SERVER%%==x echo same>>seen\nsetlocal enabledelayedexpansion\n'
                 'echo !TALLOWIN_SERVER!>>seen\n"%s" record %s\n' % (windows_path(s.args.probe), windows_path(runs)))
     command = '"%s"' % windows_path(f.name)
-    # Started from a folder with a comdlg32.dll planted in it, with Wine told to prefer such a file there.
     s.args.exe = shutil.copy(s.args.exe, shutil.copytree(os.path.join(os.path.dirname(s.args.probe), "planted"), app))
     s.env["WINEDLLOVERRIDES"] = s.env.get("WINEDLLOVERRIDES", "") + ";comdlg32=n,b"
     escaped = lambda text: text.replace("\\", "\\\\").replace('"', '\\"')
@@ -100,9 +98,7 @@ try:
     retried = s.wait("the retry", lambda: len(posts) >= 3, timeout=100, interval=1)
     s.check("the failed post is tried once more, a minute after it timed out",
             retried and 65 <= posts[2]["t"] - posts[1]["t"] <= 85, [round(q["t"] - started) for q in posts])
-
-    # Options, Alerts: Test posts to a webhook that redirects, which fails and is tried again, the address
-    # it points to getting nothing; Browse opens the file dialog, not the library planted beside the program.
+    # Options, Alerts: Test a webhook that redirects; Browse, beside a comdlg32.dll planted with the program.
     stall.clear()
     redirect.set()
     dialogs = [s.post(WM_COMMAND, 40001) or s.box("Tallowin Options")]

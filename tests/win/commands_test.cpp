@@ -200,8 +200,7 @@ TEST_F(Commands, AlertRunsCloseTheirHandlesAndFailuresAreRecentChangesNotBoxes) 
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
-// Four runs that never end by themselves (a batch file waiting for a program's window) are ended at
-// the time limit with what they started, and of 65 runs waiting behind them the oldest is dropped.
+// Runs still going at the time limit end with what they started; of 65 waiting, the oldest is dropped.
 TEST_F(Commands, RunsEndAtTheTimeLimitAndWaitingRunsAreBounded) {
     char script[MAX_PATH];
     std::strcpy(script + GetTempPathA(MAX_PATH - 20, script), "tallowin_hang.bat");
@@ -210,27 +209,22 @@ TEST_F(Commands, RunsEndAtTheTimeLimitAndWaitingRunsAreBounded) {
     AlertNotice notice{};
     notice.Changes.assign(4, AlertChange{"Hang", ServerState::Down, -1, 3, "Hang is DOWN"});
     TheApp.UserSettings.AlertCommand = std::string("\"") + script + "\"";
-    DeliverNotice(window, notice);
-    for (int i = 0; i < 65; ++i) notice.Changes.push_back(AlertChange{"W" + std::to_string(i), ServerState::Down, -1, 3, "W"});
-    notice.Changes.erase(notice.Changes.begin(), notice.Changes.begin() + 4);
-    TheApp.UserSettings.AlertCommand = "C:\\no\\such\\program.exe";
-    DeliverNotice(window, notice);
-    ASSERT_EQ(TheApp.Client.Alerts.Recent.size(), 1u);
-    EXPECT_EQ(TheApp.Client.Alerts.Recent[0].substr(6), "Alert command for W0 dropped: too many waiting");
+    DeliverNotice(window, notice);  // four that wait for notepad
+    std::vector<std::string> problems;
+    for (int i = 0; i < 65; ++i) QueueAlertRun("C:\\no\\such\\program.exe", std::u16string(2, u'\0'), "W" + std::to_string(i), problems);
     for (int waited = 0; !FindWindowA("Notepad", nullptr) && waited < 100; ++waited) Sleep(100);
     Sleep(1000);
-    std::vector<std::string> problems;
     EXPECT_FALSE(StartAlertRuns(1000, problems));  // the 64 waiting then fail to start
     const std::string ended = "Alert command for Hang ended after 1 s";
-    EXPECT_EQ(problems, (std::vector<std::string>{ended, ended, ended, ended, "Alert command failed: error 2"}));
+    EXPECT_EQ(problems, (std::vector<std::string>{"Alert command for W0 dropped: too many waiting", ended, ended, ended, ended,
+                                                  "Alert command failed: error 2"}));
     for (int waited = 0; FindWindowA("Notepad", nullptr) && waited < 50; ++waited) Sleep(100);
     EXPECT_EQ(FindWindowA("Notepad", nullptr), nullptr);
     if (FindWindowA("Notepad", nullptr)) std::system("taskkill /f /im notepad.exe");  // they would hold the test's output
     DeleteFileA(script);
 }
 
-// A library of a system library's name beside the program is never loaded for it, by the system
-// folder's full path or with the search flags.
+// A library beside the program is never loaded for a system one, by full path or with the search flags.
 TEST(SystemLibraries, ComeFromTheSystemFolderOnly) {
     char exe[MAX_PATH];
     std::string folder(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));

@@ -1,5 +1,4 @@
-// A library planted beside a program under a system library's name: loaded, it leaves a file beside
-// itself (comdlg32.dll.loaded), which the tests look for.
+// A library planted beside a program as comdlg32.dll: loaded, it leaves comdlg32.dll.loaded beside itself.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
