@@ -1,9 +1,10 @@
 // What an alert carries beyond the balloon: the alert command's environment and the webhook's body.
 //
 // Server names come from the network. In the environment a name is only ever a value, and only as
-// one plain word: cmd expands %VAR% (and !VAR!, and %VAR:~1,5%) before it parses a line, so any of
-// its special characters in a value would run as the script's own, quoted or not; a space would let
-// a name such as "defined PATH evil" take over a plain `if %TALLOWIN_SERVER%==Beta`. The word is
+// one plain word: cmd expands %VAR% (and %VAR:~1,5%) before it parses a line, and parses again what
+// `call` or `for /f` hands on of a !VAR!, so any of its special characters in a value would run as
+// the script's own, quoted or not; a space would let a name such as "defined PATH evil" take over a
+// plain `if %TALLOWIN_SERVER%==Beta`. The word is
 // made whatever the command is: the environment is inherited, so a batch file that an .exe, a
 // script or a file association starts expands it just the same.
 //
