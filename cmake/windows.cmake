@@ -123,7 +123,7 @@ find_program(PYTHON3 python3)
 if(TALLOWIN_STATUSD AND PYTHON3)
   set(E2E_ARGS --arch ${TALLOWIN_WINEARCH} --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
       --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
-  foreach(test startup poll garbage menus notify history dpi alerts)
+  foreach(test startup poll garbage menus notify history dpi alerts host)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS e2e)
   endforeach()

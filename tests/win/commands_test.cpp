@@ -133,6 +133,7 @@ struct Commands : testing::Test {
         TheApp.Client = StatusClient{};
         TheApp.Client.Buffers = StatusBuffers{names, 0, status, 0, banner, 0};
         TheApp.Client.ReportText = report;
+        TheApp.Client.Link = StatusLink::Ready;  // the socket is connected to the peer already
         SetDefaultSettings(TheApp.UserSettings);
         window = CreateWindowExA(0, MAKEINTATOM(TheApp.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, 600, 10, 300, 400,
                                  nullptr, nullptr, TheApp.Instance, nullptr);
