@@ -9,6 +9,7 @@
 #include "app/app_win.h"
 #include "app/dialogs.h"
 #include "status/deliver.h"
+#include "status/libraries_win.h"
 #include "status/socket_win.h"
 
 const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -248,7 +249,7 @@ void OnOptionsCommand(HWND dialog, WPARAM wParam) {
 
 AnyCall CommonDialogCall(const char* name) {
     static HMODULE library = nullptr;
-    if (!library) library = LoadLibraryA("comdlg32.dll");
+    if (!library) library = LoadSystemLibrary("comdlg32.dll");
     return library ? reinterpret_cast<AnyCall>(GetProcAddress(library, name)) : nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include "settings/registry_store_win.h"
 #include "status/deliver_win.h"
 #include "status/history_win.h"
+#include "status/libraries_win.h"
 #include "status/socket_win.h"
 #include "status/text.h"
 
@@ -105,6 +106,7 @@ void SaveUserSettings(const Settings& settings) {
 }
 
 int RunTallowin(HINSTANCE instance) {
+    SearchSystemFolderOnly();
     App& app = TheApp;
     app.Instance = instance;
     // Names are cut between the characters of the system's code page, never inside one.
