@@ -23,9 +23,8 @@ TEST(Deliver, TheCommandGetsTheChangeInItsEnvironmentOnly) {
     const char16_t told[] = u"\0TALLOWIN_PLAYERS=\0TALLOWIN_SERVER=Beta\0TALLOWIN_STATE=down\0";
     EXPECT_NE(AlertEnvironment(nullptr, AlertChange{"Beta", ServerState::Down, -1, 3, "Beta is DOWN"}, "T").find(told, 0, std::size(told) - 1),
               std::u16string::npos);
-    const char16_t none[] = u"\0TALLOWIN_PLAYERS=0\0";
-    EXPECT_NE(AlertEnvironment(nullptr, AlertChange{"B", ServerState::Fewer, 0, 3, ""}, "T").find(none, 0, std::size(none) - 1),
-              std::u16string::npos);
+    const char16_t none[] = u"\0TALLOWIN_PLAYERS=0\0";  // 0 players is a count
+    EXPECT_NE(AlertEnvironment(nullptr, AlertChange{"B", ServerState::Fewer, 0, 3, ""}, "T").find(none, 0, std::size(none) - 1), std::u16string::npos);
 }
 
 // Every byte: a name is one word no cmd line can take apart; the balloon's line keeps the program's words.
