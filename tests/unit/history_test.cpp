@@ -70,8 +70,7 @@ TEST(History, ServersByNameAtMost256TheOneSeenLeastRecentlyGivesWay) {
     const std::string listed = std::min_element(h.Servers.begin(), h.Servers.end(), [](auto& a, auto& b) { return a.Newest < b.Newest; })->Name;
     AddReport(h, T + 3, {{listed, 11, 0}, {"another", 0, 0}, {listed, 12, 0}});
     EXPECT_TRUE(SampleAt(*FindServerHistory(h, listed), T + 1).Players >= 10 && SampleAt(*FindServerHistory(h, listed), T + 3).Players == 11);
-    EXPECT_EQ(SampleAt(*FindServerHistory(h, "another"), T + 3).Peak, 0);
-    EXPECT_EQ(h.Clock, T + 3);
+    EXPECT_TRUE(SampleAt(*FindServerHistory(h, "another"), T + 3).Peak == 0 && h.Clock == T + 3);
 }
 
 TEST(History, Buckets) {
@@ -138,8 +137,7 @@ TEST(History, AWrongClockNeverCostsTheWeek) {
         Report(h, T - WEEK + 1, 5);  // a week before the minute the clock comes back to: out of its week
         for (uint32_t m = T - WEEK + 2; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
         MoveHistoryClock(h, T + jump, static_cast<int32_t>(jump));  // the clock jumps ahead...
-        Report(h, T + jump, 1);
-        TrimHistory(h, T + jump);
+        Report(h, T + jump, 1), TrimHistory(h, T + jump + 30), Report(h, T + jump + 60, 1);  // runs on past right samples
         MoveHistoryClock(h, T + 1, 0);  // ...and is set right
         EXPECT_EQ(SampleAt(h.Servers.at(0), T + jump).Players, NONE) << jump;
         Report(h, T + 1, 2);
