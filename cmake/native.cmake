@@ -91,3 +91,9 @@ if(Python3_FOUND)
             --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
   set_tests_properties(serve_prometheus PROPERTIES TIMEOUT 300)
 endif()
+
+# The release step's rules (tools/release/release.py).
+find_program(PYTHON3 python3)
+if(PYTHON3)
+  add_test(NAME release_rules COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/unit/release_test.py)
+endif()

@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""End to end: the release's installer package, quietly installed, upgraded by a newer one made here from
+the same files, refused an older one, and removed; settings and history survive, and the start-up entry
+goes with the program it starts."""
+import getpass, glob, ntpath, os, re, subprocess, sys, time, zipfile
+sys.path.insert(0, os.path.dirname(__file__))
+from harness import *
+
+RELEASE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "release", "release.py")
+UNINSTALL = r"\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+ID_OPTIONS, IDC_RUN_ON_STARTUP = 40001, 1003
+
+s = Session("installer", extra_options=("--dist", "--tree"))
+profile = os.path.join(s.args.prefix, "drive_c", "users", getpass.getuser())
+folder = os.path.join(profile, "AppData", "Local", "Programs", "Tallowin")
+program = r"C:\users\%s\AppData\Local\Programs\Tallowin\Tallowin.exe" % getpass.getuser()
+link = os.path.join(profile, "AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Tallowin.lnk")
+history = os.path.join(profile, "AppData", "Local", "Tallowin", "history.dat")
+package, = glob.glob(os.path.join(s.args.dist, "Tallowin-*-%s.msi" % s.args.arch))
+version = re.match(r"Tallowin-([\d.]+)-", os.path.basename(package)).group(1)
+
+
+def msiexec(what, *args):
+    """msiexec's exit code (under Wine only its low byte: 1603 is 67), timed."""
+    start = time.monotonic()
+    code = s.wine("msiexec", *args, "/qn", timeout=300).returncode
+    print("note: %s took %.1f s" % (what, time.monotonic() - start), flush=True)
+    return code
+
+
+def installed():
+    """The uninstall entries named Tallowin, in either hive: this Wine writes a per-user package's under HKLM."""
+    entries = []
+    for hive in ("HKLM", "HKCU"):
+        out = s.wine("reg", "query", hive + UNINSTALL, "/s").stdout.decode("latin-1")
+        for block in out.split("\r\n\r\n"):
+            values = dict(re.findall(r"^[ \t]+(\w+)[ \t]+REG_\w+[ \t]*(.*?)[ \t\r]*$", block, re.M))
+            if values.get("DisplayName") == "Tallowin":
+                entries.append(values)
+    return entries
+
+
+def run_entry():
+    return (s.reg_values(RUN_KEY) or {}).get("Tallowin", (None, None))[1]
+
+
+def make_package(name, package_version):
+    with zipfile.ZipFile(glob.glob(os.path.join(s.args.dist, "Tallowin-*-%s.zip" % s.args.arch))[0]) as z:
+        z.extractall(os.path.join(s.work, "stage"))
+    path = os.path.join(s.work, name)
+    subprocess.run([sys.executable, RELEASE, "msi", s.args.tree, os.path.join(s.work, "stage"), package_version,
+                    s.args.arch, path], check=True)
+    return path
+
+
+try:
+    major, minor, patch = map(int, version.split("."))
+    newer, older = make_package("newer.msi", "%d.%d.%d" % (major, minor, patch + 1)), make_package("older.msi", "0.0.1")
+    s.reg_clear()
+    s.wine("reg", "delete", RUN_KEY, "/v", "Tallowin", "/f")
+
+    s.check("the package installs quietly", msiexec("install", "/i", package) == 0)
+    files = sorted(os.listdir(folder)) if os.path.isdir(folder) else None
+    s.check("the program, the query tool and the README", files == ["README.txt", "Tallowin.exe", "tallowin-query.exe"],
+            files)
+    target = open(link, "rb").read() if os.path.exists(link) else b""
+    s.check("a Start-menu shortcut to the installed program", program.lower().encode() in target.lower(), link)
+    entry = installed()
+    # This Wine names the icon in the product's record, not in the entry (DisplayIcon) as Windows does.
+    icon = entry and os.path.join(profile, "AppData", "Roaming", "Microsoft", "Installer",
+                                  entry[0]["UninstallString"].split("/X")[-1], "Tallowin.ico")
+    s.check("one entry in Installed apps with the version, publisher, help link, place and icon", len(entry) == 1 and
+            (entry[0]["DisplayVersion"], entry[0]["Publisher"], entry[0]["InstallLocation"]) ==
+            (version, "Varnok Solutions", ntpath.dirname(program) + "\\")
+            and entry[0]["HelpLink"].endswith("/software/tallowin.html") and os.path.exists(icon), entry)
+
+    # The installed program reports, and its Options turn "Run Tallowin on startup" on.
+    s.args.exe = program
+    server = s.start_statusd("127.0.0.125")
+    p = s.start_tallowin("127.0.0.125")
+    s.check("the installed program reports",
+            s.wait("report", lambda: any("Players on EverQuest" in t for t in s.tips()), timeout=30), s.tips())
+    s.post(WM_COMMAND, ID_OPTIONS)
+    options = s.box("Tallowin Options")
+    if options:
+        s.probe("post", s.controls(options)[IDC_RUN_ON_STARTUP]["hwnd"], BM_CLICK, 0, 0)
+        time.sleep(0.3)
+        s.probe("post", options["hwnd"], WM_COMMAND, IDOK, 0)
+    s.check("its start-up entry starts the installed program",
+            s.wait("Run entry", lambda: run_entry() == '"%s"' % program, timeout=10), run_entry())
+    s.check("it closes with 0", s.close_tallowin(p) == 0)
+
+    s.check("a newer version installs over it", msiexec("upgrade", "/i", newer) == 0 and
+            [e["DisplayVersion"] for e in installed()] == ["%d.%d.%d" % (major, minor, patch + 1)], installed())
+    kept = lambda: ((s.reg_values() or {}).get("RunOnStartup"), os.path.exists(history))
+    s.check("and keeps the settings, the history and the start-up entry",
+            kept() == (("REG_DWORD", "0x1"), True) and run_entry() == '"%s"' % program, (kept(), run_entry()))
+    refused = subprocess.Popen([*s.loader, "msiexec", "/i", older, "/qb"], env=s.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    s.started.append(refused)
+    box = s.box("Install Failed", timeout=60)
+    if box:
+        s.probe("close", box["hwnd"])
+    s.check("an older version is refused with a message", box and box["text"] ==
+            "A newer version of Tallowin is already installed." and refused.wait(60) != 0 and len(installed()) == 1, box)
+
+    s.check("the uninstall succeeds", msiexec("uninstall", "/x", newer) == 0)
+    s.check("and leaves no files, shortcut, entry in Installed apps or start-up entry",
+            (os.path.exists(folder), os.path.exists(link), installed(), run_entry()) == (False, False, [], None))
+    s.check("but the settings and the history", kept() == (("REG_DWORD", "0x1"), True), kept())
+
+    elsewhere = r'"C:\Games\Tallowin\Tallowin.exe"'
+    msiexec("install", "/i", package)
+    s.wine("reg", "add", RUN_KEY, "/v", "Tallowin", "/d", elsewhere, "/f")
+    msiexec("uninstall", "/x", package)
+    s.check("an uninstall keeps a start-up entry that starts another copy", run_entry() == elsewhere, run_entry())
+except Exception as e:  # an error midway still ends what the test started
+    s.check("unexpected error: %r" % e, False)
+finally:
+    s.wine("reg", "delete", RUN_KEY, "/v", "Tallowin", "/f")
+s.finish()
