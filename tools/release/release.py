@@ -15,7 +15,8 @@ SUMMARY = "EverQuest server status in the notification area"
 FILES = ["README.txt", "Tallowin.exe", "tallowin-query.exe"]
 # Each width's words in the README and its names for wixl, winget, scoop and the package's summary.
 Width = collections.namedtuple("Width", "words wixl winget scoop platform")
-WIDTHS = {"win32": Width("32-bit", "x86", "x86", "32bit", "Intel"), "win64": Width("64-bit", "x64", "x64", "64bit", "x64")}
+WIDTHS = {"win32": Width("32-bit", "x86", "x86", "32bit", "Intel"),
+          "win64": Width("64-bit", "x64", "x64", "64bit", "x64")}
 # The product code of each version and width is a name-based UUID in this space: a package made again
 # is the same product.
 PRODUCT_CODES = uuid.UUID("5B0F5C31-3E0D-4C8F-A7D2-61C2F3A9E4B8")
@@ -160,8 +161,9 @@ def write_manifests(dist, version, tree, url):
                    "ProductCode": dict(msi_table(p["msi"], "Property"))["ProductCode"]} for w, p in found.items()]
     winget = {
         "version": dict(same, DefaultLocale="en-US", ManifestType="version"),
-        "installer": dict(same, InstallerType="wix", Scope="user", InstallModes=["interactive", "silent", "silentWithProgress"],
-                          UpgradeBehavior="install", Installers=installers, ManifestType="installer"),
+        "installer": dict(same, InstallerType="wix", Scope="user",
+                          InstallModes=["interactive", "silent", "silentWithProgress"], UpgradeBehavior="install",
+                          Installers=installers, ManifestType="installer"),
         "defaultLocale": dict(same, PackageLocale="en-US", Publisher=PUBLISHER, PublisherUrl=site,
                               PackageName="Tallowin", PackageUrl=site + PAGE, License="Proprietary",
                               ShortDescription=SUMMARY, Moniker="tallowin", Tags=["everquest", "server-status", "tray"],
@@ -206,7 +208,8 @@ def package_problems(width, paths, version):
         if sorted(z.namelist()) != FILES:
             problems.append("%s holds %s" % (zip_name, sorted(z.namelist())))
         elif file_version(os.path.join(work, "Tallowin.exe")) != version + ".0":
-            problems.append("%s: Tallowin.exe is version %s" % (zip_name, file_version(os.path.join(work, "Tallowin.exe"))))
+            problems.append("%s: Tallowin.exe is version %s" % (zip_name,
+                                                                 file_version(os.path.join(work, "Tallowin.exe"))))
         elif not open(os.path.join(work, "README.txt")).readline().startswith("Tallowin %s (%s Windows)" % (
                 version, WIDTHS[width].words)):
             problems.append("%s: README.txt does not open with the version and the width" % zip_name)
