@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""End to end: the release's installer package installed quietly, upgraded by a newer one made here from the
-same files, refused an older one, and removed; settings and history stay, the start-up entry goes with its program."""
+"""End to end: the release's installer package installed, upgraded by a newer one made here, refused an older one
+and removed; the settings and the history stay, the start-up entry goes with the program it starts."""
 import getpass, glob, ntpath, os, re, subprocess, sys, time, zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 from harness import *
@@ -18,15 +18,13 @@ newer = "%s.%d" % (s.args.version.rsplit(".", 1)[0], int(s.args.version.rsplit("
 
 
 def msiexec(what, *args):
-    """msiexec's exit code (under Wine only its low byte: 1603 is 67), timed."""
     start = time.monotonic()
     code = s.wine("msiexec", *args, "/qn", timeout=300).returncode
     print("note: %s took %.1f s" % (what, time.monotonic() - start), flush=True)
     return code
 
 
-def installed():
-    """The entries named Tallowin in Installed apps, from both hives: this Wine writes a per-user one under HKLM."""
+def installed():  # the entries in Installed apps, in both hives: this Wine writes a per-user one under HKLM
     out = "".join(s.wine("reg", "query", hive + r"\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/s")
                   .stdout.decode("latin-1") for hive in ("HKLM", "HKCU"))
     entries = [dict(re.findall(r"^[ \t]+(\w+)[ \t]+REG_\w+[ \t]*(.*?)[ \t\r]*$", block, re.M))
@@ -34,14 +32,9 @@ def installed():
     return [e for e in entries if e.get("DisplayName") == "Tallowin"]
 
 
-def run_entry():
-    return (s.reg_values(RUN_KEY) or {}).get("Tallowin", (None, None))[1]
-
-
-def make_package(version):
-    path = os.path.join(s.work, version + ".msi")
-    subprocess.run([sys.executable, RELEASE, "msi", s.args.tree, s.work, version, s.args.arch, path], check=True)
-    return path
+run_entry = lambda: (s.reg_values(RUN_KEY) or {}).get("Tallowin", (None, None))[1]
+make_package = lambda version: subprocess.run([sys.executable, RELEASE, "msi", s.args.tree, s.work, version,
+                                               s.args.arch, os.path.join(s.work, version + ".msi")], check=True).args[-1]
 
 
 try:
@@ -50,9 +43,8 @@ try:
     s.reg_clear()
     s.wine("reg", "delete", RUN_KEY, "/v", "Tallowin", "/f")
     s.check("the package installs quietly", msiexec("install", "/i", package) == 0)
-    files = sorted(os.listdir(folder)) if os.path.isdir(folder) else None
-    s.check("the program, the query tool and the README",
-            files == ["README.txt", "Tallowin.exe", "tallowin-query.exe"], files)
+    s.check("the program, the query tool and the README", os.path.isdir(folder) and
+            sorted(os.listdir(folder)) == ["README.txt", "Tallowin.exe", "tallowin-query.exe"])
     s.check("a Start-menu shortcut to the installed program",
             os.path.exists(link) and program.lower().encode() in open(link, "rb").read().lower())
     entry = installed()
@@ -72,10 +64,8 @@ try:
             s.wait("report", lambda: any("Players on EverQuest" in t for t in s.tips()), timeout=30), s.tips())
     s.post(WM_COMMAND, ID_OPTIONS)
     options = s.box("Tallowin Options")
-    if options:
-        s.probe("post", s.controls(options)[IDC_RUN_ON_STARTUP]["hwnd"], BM_CLICK, 0, 0)
-        time.sleep(0.3)
-        s.probe("post", options["hwnd"], WM_COMMAND, IDOK, 0)
+    s.probe("post", s.controls(options)[IDC_RUN_ON_STARTUP]["hwnd"], BM_CLICK, 0, 0)
+    s.probe("post", options["hwnd"], WM_COMMAND, IDOK, 0)
     s.check("its start-up entry starts the installed program",
             s.wait("Run entry", lambda: run_entry() == '"%s"' % program, timeout=10), run_entry())
     s.check("it closes with 0", s.close_tallowin(p) == 0)
@@ -88,8 +78,7 @@ try:
     refused = subprocess.Popen([*s.loader, "msiexec", "/i", make_package("0.0.1"), "/qb"], env=s.env)
     s.started.append(refused)
     box = s.box("Install Failed", timeout=60)  # with /qn this Wine logs no message
-    if box:
-        s.probe("close", box["hwnd"])
+    box and s.probe("close", box["hwnd"])
     s.check("an older version is refused with a message", box and refused.wait(60) != 0 and len(installed()) == 1
             and box["text"] == "A newer version of Tallowin is already installed.", box)
 
