@@ -38,5 +38,4 @@ for change, unconfigured, name, lines in BUILDS:
         if (made, found, readme[0]) != (name, lines, b"Tallowin 1.2.3 (64-bit Windows)"):
             failures.append("a build with %s: %s, %d lines, %r" % (change, made, found, readme[0]))
 
-print("\n".join(failures) or "release rules: all %d cases as expected" % (len(CASES) + len(BUILDS)))
-sys.exit(1 if failures else 0)
+sys.exit("\n".join(failures) or None)
