@@ -82,6 +82,7 @@ try:
     s.check("an older version is refused with a message", box and refused.wait(60) != 0 and len(installed()) == 1
             and box["text"] == "A newer version of Tallowin is already installed.", box)
 
+    s.wine("reg", "add", RUN_KEY, "/v", "Tallowin", "/d", '"%s"' % program.upper(), "/f")  # paths know no case
     s.check("the uninstall succeeds", msiexec("uninstall", "/x", os.path.join(s.work, newer + ".msi")) == 0)
     s.check("and leaves no files, shortcut, entry in Installed apps or start-up entry, but the settings and history",
             (os.path.exists(folder), os.path.exists(link), installed(), kept()) ==

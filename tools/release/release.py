@@ -243,12 +243,16 @@ def manifest_problems(dist, version, found):
             addresses[installer.get("InstallerUrl", "")] = str(installer.get("InstallerSha256", "")).lower()
         for entry in manifest.get("architecture", {}).values():
             addresses[entry.get("url", "")] = entry.get("hash", "")
+        named = [manifest.get("bin")] + [shortcut[0] for shortcut in manifest.get("shortcuts", [])]
+        problems += ["%s: %s is not in the zip" % (name, n) for n in named if n and n not in FILES]
     files = {os.path.basename(p): sha256(p) for paths in found.values() for p in paths.values()}
     if sorted(os.path.basename(a) for a in addresses) != sorted(files):
         problems.append("the manifests name %s, the packages are %s" % (sorted(addresses), sorted(files)))
     problems += ["%s: the hash is not the package's" % a for a, h in addresses.items()
                  if files.get(os.path.basename(a)) not in (None, h)]
-    return problems
+    with open(os.path.join(dist, "SHA256SUMS")) as f:
+        sums = dict(reversed(line.split()) for line in f)
+    return problems + ["SHA256SUMS: %s is missing or wrong" % n for n in files if sums.get(n) != files[n]]
 
 
 def check(dist, version):
