@@ -21,16 +21,18 @@ failures = ["%s(%r) is %r" % (rule.__name__, value, rule(value)) for rule, value
 
 REAL = {"TALLOWIN_STATUS_HOST": "eq.varnok.net", "TALLOWIN_WEB_SITE": "https://varnok.net",
         "TALLOWIN_SUPPORT_EMAIL": "support@varnok.net"}
-BUILDS = [  # the cache's placeholders, --unconfigured, the package's name and its README's placeholder lines
-    ({}, False, "Tallowin-1.2.3-win64", 0), ({"TALLOWIN_STATUS_HOST": "127.0.0.1"}, False, "refused", 0),
-    ({"TALLOWIN_STATUS_HOST": "", "TALLOWIN_SUPPORT_EMAIL": "x@example.com"}, True, "Tallowin-1.2.3-unconfigured-win64",
-     2), ({"TALLOWIN_WEB_SITE": "http://example.com"}, True, "Tallowin-1.2.3-unconfigured-win64", 2)]  # and download
-for change, unconfigured, name, lines in BUILDS:
+UNCONFIGURED = "Tallowin-1.2.3-unconfigured-win64"
+BUILDS = [  # the cache's placeholders, the download address, --unconfigured, the name, the README's placeholder lines
+    ({}, "", False, "Tallowin-1.2.3-win64", 0), ({"TALLOWIN_STATUS_HOST": "127.0.0.1"}, "", False, "refused", 0),
+    ({"TALLOWIN_STATUS_HOST": "", "TALLOWIN_SUPPORT_EMAIL": "x@example.com"}, "", True, UNCONFIGURED, 2),
+    ({"TALLOWIN_WEB_SITE": "http://example.com"}, "", True, UNCONFIGURED, 2),  # the page and the download address
+    ({"TALLOWIN_WEB_SITE": "http://example.com"}, "https://varnok.net/dl", True, UNCONFIGURED, 1)]
+for change, url, unconfigured, name, lines in BUILDS:
     with tempfile.TemporaryDirectory() as tree:
         with open(os.path.join(tree, "CMakeCache.txt"), "w") as f:
             f.write("".join("%s:STRING=%s\n" % item for item in dict(REAL, **change).items()))
         try:
-            made = stage(tree, "1.2.3", "win64", tree, "", unconfigured)
+            made = stage(tree, "1.2.3", "win64", tree, url, unconfigured)
             readme = open(os.path.join(tree, "README.txt"), "rb").read().split(b"\r\n")
         except SystemExit:
             made, readme = "refused", [b"Tallowin 1.2.3 (64-bit Windows)"]

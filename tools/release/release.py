@@ -259,6 +259,8 @@ def check(dist, version):
     found = packages(dist)
     problems = [p for width, paths in found.items() for p in package_problems(width, paths, version)]
     problems += manifest_problems(dist, version, found)
+    if len({product_code(version, width) for width in found}) != len(found):
+        problems.append("the widths' installer packages share a product code")
     for problem in problems:
         print(problem, file=sys.stderr)
     return 1 if problems else 0
