@@ -41,6 +41,8 @@ try:
     with zipfile.ZipFile(glob.glob(os.path.join(s.args.dist, "Tallowin-*-%s.zip" % s.args.arch))[0]) as z:
         z.extractall(s.work)
     s.reg_clear()
+    for left in installed():  # by an earlier run
+        s.wine("msiexec", "/x", left["UninstallString"].split("/X")[-1], "/qn", timeout=300)
     s.wine("reg", "delete", RUN_KEY, "/v", "Tallowin", "/f")
     s.check("the package installs quietly", msiexec("install", "/i", package) == 0)
     s.check("the program, the query tool and the README", os.path.isdir(folder) and
