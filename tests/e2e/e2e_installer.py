@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
-"""End to end: the release's installer package installed, upgraded by a newer one made here, refused an older one
-and removed; the settings and the history stay, the start-up entry goes with the program it starts."""
+"""End to end: the release's installer package installed, upgraded, refused an older one and removed."""
 import getpass, glob, ntpath, os, re, subprocess, sys, time, zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 from harness import *
 
 RELEASE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "release", "release.py")
-ID_OPTIONS, IDC_RUN_ON_STARTUP = 40001, 1003
 s = Session("installer", extra_options=("--dist", "--tree"))
 profile = os.path.join(s.args.prefix, "drive_c", "users", getpass.getuser())
 folder = os.path.join(profile, "AppData", "Local", "Programs", "Tallowin")
@@ -34,12 +32,11 @@ def installed():  # the entries in Installed apps, in both hives: this Wine writ
 
 run_entry = lambda: (s.reg_values(RUN_KEY) or {}).get("Tallowin", (None, None))[1]
 make_package = lambda version: subprocess.run([sys.executable, RELEASE, "msi", s.args.tree, s.work, version,
-                                               s.args.arch, os.path.join(s.work, version + ".msi")], check=True).args[-1]
+                                               s.args.arch, os.path.join(s.work, version + ".msi")]).args[-1]
 
 
 try:
-    with zipfile.ZipFile(glob.glob(os.path.join(s.args.dist, "Tallowin-*-%s.zip" % s.args.arch))[0]) as z:
-        z.extractall(s.work)
+    zipfile.ZipFile(glob.glob(os.path.join(s.args.dist, "Tallowin-*-%s.zip" % s.args.arch))[0]).extractall(s.work)
     s.reg_clear()
     for left in installed():  # by an earlier run
         s.wine("msiexec", "/x", left["UninstallString"].split("/X")[-1], "/qn", timeout=300)
@@ -64,9 +61,9 @@ try:
     p = s.start_tallowin("127.0.0.125")
     s.check("the installed program reports",
             s.wait("report", lambda: any("Players on EverQuest" in t for t in s.tips()), timeout=30), s.tips())
-    s.post(WM_COMMAND, ID_OPTIONS)
+    s.post(WM_COMMAND, 40001)  # Options
     options = s.box("Tallowin Options")
-    s.probe("post", s.controls(options)[IDC_RUN_ON_STARTUP]["hwnd"], BM_CLICK, 0, 0)
+    s.probe("post", s.controls(options)[1003]["hwnd"], BM_CLICK, 0, 0)  # "Run Tallowin on startup"
     s.probe("post", options["hwnd"], WM_COMMAND, IDOK, 0)
     s.check("its start-up entry starts the installed program",
             s.wait("Run entry", lambda: run_entry() == '"%s"' % program, timeout=10), run_entry())
@@ -77,8 +74,7 @@ try:
             [e["DisplayVersion"] for e in installed()] == [newer], installed())
     s.check("and keeps the settings, the history and the start-up entry",
             kept() == (("REG_DWORD", "0x1"), True, '"%s"' % program), kept())
-    refused = subprocess.Popen([*s.loader, "msiexec", "/i", make_package("0.0.1"), "/qb"], env=s.env)
-    s.started.append(refused)
+    s.started.append(refused := subprocess.Popen([*s.loader, "msiexec", "/i", make_package("0.0.1"), "/qb"], env=s.env))
     box = s.box("Install Failed", timeout=60)  # with /qn this Wine logs no message
     box and s.probe("close", box["hwnd"])
     s.check("an older version is refused with a message", box and refused.wait(60) != 0 and len(installed()) == 1
