@@ -13,7 +13,7 @@ CASES = [  # rule, value, why it is no machine of the publisher's (None: it may 
     (host_problem, "::1", "this computer"), (host_problem, "eq.LocalHost.", "this computer"),
     (host_problem, "www.EXAMPLE.org", "a placeholder"), (host_problem, "status.test", "a placeholder"),
     (url_problem, "https://www.varnok.net/download", None), (url_problem, "http://www.example.com", "a placeholder"),
-    (url_problem, "https://127.0.0.1:8080/x", "this computer"), (url_problem, "https://", "empty"),
+    (url_problem, "https://me@127.0.0.1:8080/x", "this computer"), (url_problem, "https://", "empty"),
     (url_problem, "www.varnok.net", "not an http or https address"), (email_problem, "support@varnok.net", None),
     (email_problem, "tallowin@example.com", "a placeholder"), (email_problem, "varnok.net", "not an e-mail address"),
 ]
@@ -22,9 +22,10 @@ failures = ["%s(%r) is %r" % (rule.__name__, value, rule(value)) for rule, value
 REAL = {"TALLOWIN_STATUS_HOST": "eq.varnok.net", "TALLOWIN_WEB_SITE": "https://varnok.net",
         "TALLOWIN_SUPPORT_EMAIL": "support@varnok.net"}
 UNCONFIGURED = "Tallowin-1.2.3-unconfigured-win64"
-BUILDS = [  # the cache's placeholders, the download address, --unconfigured, the name, the README's placeholder lines
-    ({}, "", False, "Tallowin-1.2.3-win64", 0), ({"TALLOWIN_STATUS_HOST": "127.0.0.1"}, "", False, "refused", 0),
-    ({"TALLOWIN_STATUS_HOST": "", "TALLOWIN_SUPPORT_EMAIL": "x@example.com"}, "", True, UNCONFIGURED, 2),
+BUILDS = [  # the cache's placeholders, the download address, --unconfigured, the name, the README's lines on them
+    ({}, "", False, "Tallowin-1.2.3-win64", 0), ({}, "", True, "Tallowin-1.2.3-win64", 0),
+    ({"TALLOWIN_STATUS_HOST": "127.0.0.1"}, "", False, "refused", 0),
+    ({"TALLOWIN_STATUS_HOST": "", "TALLOWIN_SUPPORT_EMAIL": "x@example.com"}, "", True, UNCONFIGURED, 3),
     ({"TALLOWIN_WEB_SITE": "http://example.com"}, "", True, UNCONFIGURED, 2),  # the page and the download address
     ({"TALLOWIN_WEB_SITE": "http://example.com"}, "https://varnok.net/dl", True, UNCONFIGURED, 1)]
 for change, url, unconfigured, name, lines in BUILDS:
@@ -36,7 +37,8 @@ for change, url, unconfigured, name, lines in BUILDS:
             readme = open(os.path.join(tree, "README.txt"), "rb").read().split(b"\r\n")
         except SystemExit:
             made, readme = "refused", [b"Tallowin 1.2.3 (64-bit Windows)"]
-        found = sum(line.endswith((b"(empty)", b"(this computer)", b"(a placeholder)")) for line in readme)
+        found = sum(line.endswith((b"(empty)", b"(this computer)", b"(a placeholder)", b"anyone the status"))
+                    for line in readme)
         if (made, found, readme[0]) != (name, lines, b"Tallowin 1.2.3 (64-bit Windows)"):
             failures.append("a build with %s: %s, %d lines, %r" % (change, made, found, readme[0]))
 

@@ -94,9 +94,11 @@ def stage(tree, version, width, folder, url, unconfigured):
                      tree, "".join("    %s %s: %s\n" % row for row in found)))
     with open(os.path.join(HERE, "README.txt")) as f:
         text = f.read()
+    no_host = any(what == "status host" for what, _, _ in found)
     block = "".join(["UNCONFIGURED TEST BUILD, NOT FOR PLAYERS. It was made without the publisher's settings:\n",
                      *["    %-17s %s (%s)\n" % row for row in found],
-                     "It cannot show anyone the status of EverQuest's servers.\n\n"]) if found else ""
+                     "Until a status host is named in Options, \"Service...\", it cannot show anyone the status\n"
+                     "of EverQuest's servers.\n" if no_host else "", "\n"]) if found else ""
     text = text.replace("@UNCONFIGURED@\n", block).replace("@VERSION@", version).replace("@WIDTH@", WIDTHS[width].words)
     with open(os.path.join(folder, "README.txt"), "w", newline="\r\n") as f:  # read in Notepad
         f.write(text)
