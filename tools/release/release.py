@@ -99,10 +99,12 @@ def stage(tree, version, width, folder, url, unconfigured):
                      *["    %-17s %s (%s)\n" % row for row in found],
                      "Until a status host is named in Options, \"Service...\", it cannot show anyone the status\n"
                      "of EverQuest's servers.\n" if no_host else "", "\n"]) if found else ""
-    text = text.replace("@UNCONFIGURED@\n", block).replace("@VERSION@", version).replace("@WIDTH@", WIDTHS[width].words)
+    package = "Tallowin-%s%s" % (version, "-unconfigured" if found else "")
+    text = text.replace("@UNCONFIGURED@\n", block).replace("@PACKAGE@", package).replace("@VERSION@", version)
+    text = text.replace("@WIDTH@", WIDTHS[width].words)
     with open(os.path.join(folder, "README.txt"), "w", newline="\r\n") as f:  # read in Notepad
         f.write(text)
-    return "Tallowin-%s%s-%s" % (version, "-unconfigured" if found else "", width)
+    return "%s-%s" % (package, width)
 
 
 # --- the installer package ----------------------------------------------------------------------------
@@ -215,6 +217,8 @@ def package_problems(width, paths, version):
         elif not open(os.path.join(work, "README.txt")).readline().startswith("Tallowin %s (%s Windows)" % (
                 version, WIDTHS[width].words)):
             problems.append("%s: README.txt does not open with the version and the width" % zip_name)
+        elif os.path.basename(paths["msi"]) not in open(os.path.join(work, "README.txt")).read():
+            problems.append("%s: README.txt does not name its installer package" % zip_name)
     summary = subprocess.run(["msiinfo", "suminfo", paths["msi"]], capture_output=True, text=True).stdout
     fields = dict(line.split(": ", 1) for line in summary.splitlines() if ": " in line)
     properties = dict(msi_table(paths["msi"], "Property"))
