@@ -235,7 +235,7 @@ def package_problems(width, paths, version):
 def manifest_problems(dist, version, found):
     """What the manifests' rules (schemas/) and the packages beside them find wrong."""
     import jsonschema, yaml
-    problems, addresses = [], {}
+    problems, addresses, builds = [], {}, {}  # builds: each package's width (and scope) as the manifests say
     for name, schema_name in MANIFESTS.items():
         with open(os.path.join(HERE, "schemas", schema_name)) as f:
             schema = json.load(f)
@@ -247,8 +247,10 @@ def manifest_problems(dist, version, found):
             problems.append("%s: not version %s" % (name, version))
         for installer in manifest.get("Installers", []):
             addresses[installer.get("InstallerUrl", "")] = str(installer.get("InstallerSha256", "")).lower()
-        for entry in manifest.get("architecture", {}).values():
+            builds[os.path.basename(installer.get("InstallerUrl", ""))] = installer["Architecture"], manifest["Scope"]
+        for architecture, entry in manifest.get("architecture", {}).items():
             addresses[entry.get("url", "")] = entry.get("hash", "")
+            builds[os.path.basename(entry.get("url", ""))] = architecture, None
         named = [manifest.get("bin")] + [shortcut[0] for shortcut in manifest.get("shortcuts", [])]
         problems += ["%s: %s is not in the zip" % (name, n) for n in named if n and n not in FILES]
     files = {os.path.basename(p): sha256(p) for paths in found.values() for p in paths.values()}
@@ -256,6 +258,10 @@ def manifest_problems(dist, version, found):
         problems.append("the manifests name %s, the packages are %s" % (sorted(addresses), sorted(files)))
     problems += ["%s: the hash is not the package's" % a for a, h in addresses.items()
                  if files.get(os.path.basename(a)) not in (None, h)]
+    wanted = {os.path.basename(p["msi"]): (WIDTHS[w].winget, "user") for w, p in found.items()}
+    wanted.update({os.path.basename(p["zip"]): (WIDTHS[w].scoop, None) for w, p in found.items()})
+    problems += ["%s: the manifests take it for %s, not %s" % (n, builds.get(n), wanted[n]) for n in wanted
+                 if builds.get(n) != wanted[n]]
     with open(os.path.join(dist, "SHA256SUMS")) as f:
         sums = dict(reversed(line.split()) for line in f)
     return problems + ["SHA256SUMS: %s is missing or wrong" % n for n in files if sums.get(n) != files[n]]
