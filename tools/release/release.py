@@ -247,7 +247,8 @@ def manifest_problems(dist, version, found):
             problems.append("%s: not version %s" % (name, version))
         for installer in manifest.get("Installers", []):
             addresses[installer.get("InstallerUrl", "")] = str(installer.get("InstallerSha256", "")).lower()
-            builds[os.path.basename(installer.get("InstallerUrl", ""))] = installer.get("Architecture"), manifest.get("Scope")
+            builds[os.path.basename(installer.get("InstallerUrl", ""))] = (installer.get("Architecture"),
+                                                                           manifest.get("Scope"))
         for architecture, entry in manifest.get("architecture", {}).items():
             addresses[entry.get("url", "")] = entry.get("hash", "")
             builds[os.path.basename(entry.get("url", ""))] = architecture, None
