@@ -90,4 +90,6 @@ if(Python3_FOUND)
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/serve_test.py
             --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
   set_tests_properties(serve_prometheus PROPERTIES TIMEOUT 300)
+  # The release step's rules (tools/release/release.py).
+  add_test(NAME release_rules COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/unit/release_test.py)
 endif()

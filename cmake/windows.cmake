@@ -49,7 +49,10 @@ add_executable(Tallowin WIN32 app/main_win.cpp res/tallowin.rc)
 target_compile_options(Tallowin PRIVATE ${PROGRAM_ONLY_OPTIONS})
 target_link_libraries(Tallowin PRIVATE tallowin_win)
 target_link_options(Tallowin PRIVATE ${STATIC_LINK} -s)
-set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS
+# The version resource takes the project's version.
+configure_file(res/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+set_property(SOURCE res/tallowin.rc PROPERTY INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/generated)
+set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/version.h
   ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/app.ico ${CMAKE_SOURCE_DIR}/res/neutral.ico
   ${CMAKE_SOURCE_DIR}/res/primary_up.ico ${CMAKE_SOURCE_DIR}/res/primary_down.ico
   ${CMAKE_SOURCE_DIR}/res/tallowin.manifest)
@@ -57,6 +60,13 @@ set_property(SOURCE res/tallowin.rc APPEND PROPERTY OBJECT_DEPENDS
 if(HAVE_TOOL_HEADERS)
   include(cmake/tools.cmake)
 endif()
+
+# The installer's own actions on the start-up entry (tools/release/tallowin.wxs runs them). Exported by
+# their plain names, as the installer looks them up.
+add_library(startup-entry MODULE tools/release/startup_entry_win.cpp)
+set_target_properties(startup-entry PROPERTIES PREFIX "")
+target_link_libraries(startup-entry PRIVATE msi)
+target_link_options(startup-entry PRIVATE ${STATIC_LINK} -s -Wl,--kill-at)
 
 # The program declares itself aware of each monitor's resolution, in the manifest it carries.
 find_program(WRESTOOL wrestool)
@@ -120,22 +130,26 @@ target_link_options(dialog_bench_win PRIVATE ${STATIC_LINK})
 
 set(TALLOWIN_STATUSD "" CACHE FILEPATH "The native tallowin-statusd, for the end-to-end tests")
 find_program(PYTHON3 python3)
+if(PYTHON3)
+  # The release's packages and manifests against their rules (tools/release.sh makes them).
+  add_test(NAME release_check
+           COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tools/release/release.py check ${CMAKE_SOURCE_DIR}/dist ${PROJECT_VERSION})
+endif()
 if(TALLOWIN_STATUSD AND PYTHON3)
-  set(E2E_ARGS --arch ${TALLOWIN_WINEARCH} --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
-      --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
+  set(E2E_ARGS --arch ${TALLOWIN_WINEARCH} --version ${PROJECT_VERSION} --exe $<TARGET_FILE:Tallowin>
+      --probe $<TARGET_FILE:tallowin-probe> --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix
+      --work ${CMAKE_BINARY_DIR}/e2e)
   foreach(test startup poll garbage menus notify history dpi alerts host)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS e2e)
   endforeach()
-  # The release package of this tree's width, unpacked and started (tools/release.sh makes it).
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(RELEASE_SUFFIX win64)
-  else()
-    set(RELEASE_SUFFIX win32)
-  endif()
+  # The release packages of this tree's width (tools/release.sh makes them): the zip unpacked and
+  # started, the installer package installed, upgraded and removed.
   add_test(NAME e2e_release COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_release.py ${E2E_ARGS}
-           --zip ${CMAKE_SOURCE_DIR}/dist/Tallowin-${PROJECT_VERSION}-${RELEASE_SUFFIX}.zip)
-  set_tests_properties(e2e_release PROPERTIES RUN_SERIAL TRUE TIMEOUT 300 LABELS e2e)
+           --dist ${CMAKE_SOURCE_DIR}/dist)
+  add_test(NAME e2e_installer COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_installer.py ${E2E_ARGS}
+           --dist ${CMAKE_SOURCE_DIR}/dist --tree ${CMAKE_BINARY_DIR})
+  set_tests_properties(e2e_release e2e_installer PROPERTIES RUN_SERIAL TRUE TIMEOUT 300 LABELS e2e)
   if(HAVE_TOOL_HEADERS)
     add_test(NAME query_win
       COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/tools_test.py --statusd ${TALLOWIN_STATUSD}

@@ -25,6 +25,11 @@ have xdotool || need+=(xdotool)
 have python3 || need+=(python3)
 have zip || need+=(zip)
 have wrestool || need+=(icoutils)
+# The release's installer packages and the check of them and of the package managers' manifests.
+have wixl || need+=(wixl)
+have msiinfo || need+=(msitools)
+python3 -c 'import jsonschema' 2>/dev/null || need+=(python3-jsonschema)
+python3 -c 'import yaml' 2>/dev/null || need+=(python3-yaml)
 { have prometheus && have promtool; } || need+=(prometheus)  # the exporter's end-to-end test scrapes with it
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -e /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)

@@ -27,7 +27,7 @@ try:
     s.choose(tray_menu, ABOUT)
     about = s.box("About Tallowin")
     text = about and [c["text"] for c in s.controls(about).values() if c["id"] == 1000]
-    s.check("About shows the version line", text and text[0].split("\n")[0] == "Tallowin Version 1.0.11.0", text)
+    s.check("About shows the version line", text and text[0].split("\n")[0] == "Tallowin Version %s.0" % s.args.version, text)
     s.check("About is owned by the main window", about and about["owner"] == main["hwnd"], about)
     if about:
         s.probe("post", about["hwnd"], WM_COMMAND, IDCANCEL, 0)

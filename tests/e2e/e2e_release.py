@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """End to end: the release package unpacks to the program, the query tool and the README, and the
 unpacked program starts and shows its tray icon."""
-import os, sys, time, zipfile
+import glob, os, sys, time, zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 from harness import *
 
-s = Session("release", extra_options=("--zip",))
+s = Session("release", extra_options=("--dist",))
 try:
-    with zipfile.ZipFile(s.args.zip) as z:
+    package, = glob.glob(os.path.join(s.args.dist, "Tallowin-%s*-%s.zip" % (s.args.version, s.args.arch)))
+    with zipfile.ZipFile(package) as z:
         names = sorted(z.namelist())
         z.extractall(os.path.join(s.work, "unpacked"))
     s.check("the package holds the program, the query tool and the README",

@@ -18,6 +18,7 @@ class Session:
         for option in ("--exe", "--probe", "--statusd", "--prefix", "--work"):
             ap.add_argument(option, required=True)
         ap.add_argument("--arch", choices=("win32", "win64"), default="win32")
+        ap.add_argument("--version", help="the project's version")
         for option in extra_options:
             ap.add_argument(option)
         self.args = ap.parse_args()
