@@ -1,21 +1,16 @@
 #!/usr/bin/env python3
-"""End to end: a screen reader in another process reads the report through Active Accessibility, hears
-only of the keyboard's line and nothing of a hidden window, and the keyboard reaches every line."""
+"""End to end: a screen reader in another process reads the report, and hears of the keyboard's line alone."""
 import os, sys, threading, time
 sys.path.insert(0, os.path.dirname(__file__))
 from harness import *
-
 s = Session("access")
 heard = []  # (when, (event, child, name)), as the probe's hook prints them
 since = lambda start: [e for t, e in heard if t >= start]
-key = lambda *keys: subprocess.run(["xdotool", "key", *keys], env=s.env)
-plan = lambda test, beta: {"servers": [{"name": "Test", "group": 1, "players": test}, {"name": "Beta", "group": 2,
-    "players": beta, "zones": 10}, {"name": "Vox", "group": 2, "players": "DOWN", "zones": 0}, {"name": "Xegony",
-    "group": 2, "players": 1256, "zones": 40}]}
+plan = lambda test, beta: {"servers": [dict(name=n, group=g, players=p, zones=z) for n, g, p, z in (
+    ("Test", 1, test, 0), ("Beta", 2, beta, 10), ("Vox", 2, "DOWN", 0), ("Xegony", 2, 1256, 40))]}
 
 
 def reported(test, beta, total):
-    """The service's counts change and are reported; when they changed."""
     start = time.monotonic()
     json.dump(plan(test, beta), open(os.path.join(s.work, "statusd.json"), "w"))
     s.check("reported: %d" % total, s.wait("report", lambda: "%d Players on EverQuest" % total in s.tips(), timeout=40))
@@ -32,46 +27,31 @@ try:
             [(c["name"], c["role"]) for c in tree] == [("Server report", 0x21), ("Test, 187 players", 0x22),
             ("Beta, 123 players, 10 zones", 0x22), ("Vox, DOWN", 0x22), ("Xegony, 1256 players, 40 zones", 0x22),
             ("1566 Players on EverQuest", 0x22)] and tree[0]["listed"] == 5, tree)
-    s.check("the lines lie in the window one below the other, each found at its place, next to next", all(
-        main["client_x"] <= c["x"] < c["x"] + c["w"] <= main["client_x"] + main["client_w"] and c["hit"] == c["id"] and
-        main["client_y"] <= c["y"] < c["y"] + c["h"] <= main["client_y"] + main["client_h"] and
-        c["next"] == (c["id"] + 1 if c["id"] < 5 else -1) and c["y"] == tree[1]["y"] + (c["id"] - 1) * c["h"]
-        for c in tree[1:]), tree)
-    states = lambda: [c["state"] & 6 for c in s.probe("report-object")[1:5]]  # selected and focused
-    s.check("the keyboard's line: the first", states() == [6, 0, 0, 0])
-
+    s.check("the lines lie in the window one below the other, each found at its place, next to next; the first the keyboard's",
+            [c["state"] & 6 for c in tree[1:]] == [6, 0, 0, 0, 0] and all(  # selected and focused
+                main["client_x"] <= c["x"] < c["x"] + c["w"] <= main["client_x"] + main["client_w"] and c["hit"] == c["id"] and
+                main["client_y"] <= c["y"] < c["y"] + c["h"] <= main["client_y"] + main["client_h"] and c["next"] ==
+                {5: -1}.get(c["id"], c["id"] + 1) and c["y"] == tree[1]["y"] + (c["id"] - 1) * c["h"] for c in tree[1:]), tree)
     listener = subprocess.Popen([*s.loader, s.args.probe, "report-events", "200000"], env=s.env, stdout=subprocess.PIPE)
     s.started.append(listener)
-    threading.Thread(target=lambda: heard.extend((time.monotonic(), tuple(json.loads(line).values()))
-                                                 for line in listener.stdout), daemon=True).start()
+    threading.Thread(target=lambda: heard.extend((time.monotonic(), tuple(json.loads(l).values())) for l in listener.stdout),
+                     daemon=True).start()
     s.wait("hook", lambda: heard, timeout=20)
     start = reported(190, 124, 1570)  # the keyboard's line and another change
     time.sleep(16)  # and a report with nothing new
     shown = since(start)
     s.check("shown: a name change for the keyboard's line alone", shown == [(0x800C, 1, "Test, 190 players")], shown)
     s.post(WM_SYSCOMMAND, SC_MINIMIZE)
-    time.sleep(2)
-    hidden = since(reported(200, 130, 1586))
-    s.check("hidden: nothing", hidden == [], hidden)
-    print("measure: %d events in the reports shown, %d hidden" % (len(shown), len(hidden)))
-
-    show_window(s)  # the keyboard: Down twice and the context-menu key open the third line's own menu
-    time.sleep(1)
-    start = time.monotonic()
-    key("Down", "Down", "Menu")
+    start = reported(200, 130, 1586)  # hidden
+    show_window(s)  # then the keyboard: Down twice and the context-menu key open the third line's own menu
+    subprocess.run(["xdotool", "key", "Down", "Down", "Menu"], env=s.env)
     s.choose(s.menu(), 2)  # Watch Vox, then Minimum for Vox...
     s.check("Down twice and the context-menu key: the third line's menu", s.box("Minimum for Vox"), s.boxes())
     s.probe("post", s.box("Minimum for Vox")["hwnd"], WM_COMMAND, IDCANCEL, 0)
-    moved = sorted(since(start))  # the hook is called again while it asks for a name
-    s.check("readers hear the keyboard's line move", moved == [(0x8005, 2, "Beta, 130 players, 10 zones"),
-            (0x8005, 3, "Vox, DOWN"), (0x8006, 2, "Beta, 130 players, 10 zones"), (0x8006, 3, "Vox, DOWN")], moved)
-    for name, line in (("End", 4), ("Down", 4), ("Up", 3), ("Home", 1), ("Up", 1)):
-        key(name)
-        s.check("%s: line %d" % (name, line), states() == [6 * (i == line) for i in range(1, 5)])
-    key("Return")
-    s.check("Enter opens its graph", s.wait("graph", lambda: [w for w in s.probe("windows") if w["text"] == "Test - Tallowin"]))
-    key("Escape", "Escape")  # the graph's window, then the report's
-    s.check("Esc hides the window", s.wait_main(visible=False), s.main_window())
+    then = sorted(since(start))  # sorted: the hook is called again while it asks for a name
+    s.check("hidden: nothing; shown: the keyboard's line; then each line it moves to", then == [(0x8005, 1, "Test, 200 players"),
+            (0x8005, 2, "Beta, 130 players, 10 zones"), (0x8005, 3, "Vox, DOWN"), (0x8006, 1, "Test, 200 players"),
+            (0x8006, 2, "Beta, 130 players, 10 zones"), (0x8006, 3, "Vox, DOWN")], then)
 except Exception as e:  # an error midway still ends what the test started
     s.check("unexpected error: %r" % e, False)
 s.finish()

@@ -187,7 +187,6 @@ std::string Spoken(IAccessible* object, VARIANT child) {
     SysFreeString(name);
     return Escaped(text);
 }
-
 // The list and each child: name, role, state, place on the screen, the next child, and the child at its centre.
 int PrintReportObject() {
     IAccessible* list = nullptr;
@@ -212,7 +211,6 @@ int PrintReportObject() {
     list->Release();
     return 0;
 }
-
 // The program's own events: for its lines, and a new set of lines (the system's are for the list itself).
 void CALLBACK PrintEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
     IAccessible* source = nullptr;
@@ -223,7 +221,6 @@ void CALLBACK PrintEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
     std::printf("{\"event\":%lu,\"child\":%ld,\"name\":\"%s\"}\n", event, child, Spoken(source, id).c_str());
     source->Release();
 }
-
 // The report window's events for a while, through an out-of-context hook on its process.
 int PrintReportEvents(UINT milliseconds) {
     DWORD process = 0;

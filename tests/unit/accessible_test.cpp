@@ -21,9 +21,14 @@ TEST(Spoken, SentencesAndLines) {
     EXPECT_TRUE(spoken.ServerNames.empty() && spoken.FirstDrawnLine == 0);
 }
 
-// Reports of a few servers, some of one name, in any order, some gone, counts changed: the keyboard's
-// line stays on its server (the nearest of that name), and a reader hears only of that line.
+// Keys move the keyboard's line within the lines; reports of a few servers, some of one name, in any
+// order, some gone, counts changed: it stays on its server (the nearest of that name), and a reader
+// hears only of that line.
 TEST(Spoken, TheSelectionFollowsItsServerAndOnlyItsLineIsAnnounced) {
+    const struct { int row, count; LineMove move; int to; } moves[] = {{-1, 5, LineMove::Down, 0}, {0, 5, LineMove::Up, 0},
+        {2, 5, LineMove::Up, 1}, {2, 5, LineMove::Down, 3}, {4, 5, LineMove::Down, 4}, {3, 5, LineMove::First, 0},
+        {1, 5, LineMove::Last, 4}, {0, 0, LineMove::Last, -1}};
+    for (const auto& m : moves) EXPECT_EQ(MoveSelection(m.row, m.count, m.move), m.to) << m.row << " " << m.count;
     std::mt19937 random(24);
     const char* const pool[] = {"Alpha", "Beta", "Gamma", "Delta"};
     auto report = [&](std::vector<ServerEntry> servers, bool fresh, SpokenReport& spoken) {
@@ -40,12 +45,8 @@ TEST(Spoken, TheSelectionFollowsItsServerAndOnlyItsLineIsAnnounced) {
         const int row = int(random() % 8) - 1, count = int(now.size()), was = row < int(old.size()) ? row : -1;
         const std::string server = was >= 0 ? old[was].Name : "";
         const int to = FollowSelection(after, server, was);
-        bool kept = false;
-        for (int r = 0; r < count; ++r) {
-            if (now[r].Name != server) continue;
-            kept = true;
-            EXPECT_LE(std::abs(to - was), std::abs(r - was));
-        }
+        for (int r = 0; r < count; ++r) EXPECT_TRUE(now[r].Name != server || std::abs(to - was) <= std::abs(r - was));
+        const bool kept = std::any_of(now.begin(), now.end(), [&](const ServerEntry& s) { return s.Name == server; });
         EXPECT_EQ(to, count == 0 ? -1 : kept ? to : was < 0 ? 0 : std::min(was, count - 1));
         if (kept) EXPECT_EQ(now[to].Name, server);
         const ReportEvents moved = EventsForReport(before, was, after, to);
