@@ -10,14 +10,14 @@ TEST(Spoken, SentencesAndLines) {
         {{"Beta", 123, 10}, "Beta, 123 players, 10 zones"}, {{"Vox", -1, 0}, "Vox, DOWN"}, {{"Test", 187, -1}, "Test, 187 players"},
         {{"One", 1, 1}, "One, 1 player, 1 zone"}, {{"A\tB\x1b\r\n\x7f\xC9", 0, -56}, "A B    \xC9, 0 players, -56 zones"}};
     for (const auto& c : sentences) EXPECT_EQ(ServerSentence(c.first), c.second);
-    const char* const drawn = "Servers\tPlayers\tZones\nBeta\t1\t10\nAlpha\t5\tNA\nGam\x07" "6 Players on EverQuest";
+    const char* const drawn = "Servers\tPlayers\tZones\nBeta\t1\t10\nAlpha\t5\tNA\nGam\x07" "6 Players";
     SpokenReport spoken;
     SpeakReport(drawn, true, {{"Alpha", 5, -1}, {"Beta", 1, 10}}, {1, 0}, spoken);
-    EXPECT_EQ(spoken.Lines, (std::vector<std::string>{"Beta, 1 player, 10 zones", "Alpha, 5 players", "Gam 6 Players on EverQuest"}));
+    EXPECT_EQ(spoken.Lines, (std::vector<std::string>{"Beta, 1 player, 10 zones", "Alpha, 5 players", "Gam 6 Players"}));
     EXPECT_EQ(spoken.ServerNames, (std::vector<std::string>{"Beta", "Alpha"}));
     EXPECT_EQ(spoken.FirstDrawnLine, 1);
     SpeakReport(drawn, true, {{"Alpha", 5, -1}}, {}, spoken);  // lines not placed: read as drawn
-    EXPECT_EQ(spoken.Lines, (std::vector<std::string>{"Servers, Players, Zones", "Beta, 1, 10", "Alpha, 5, NA", "Gam 6 Players on EverQuest"}));
+    EXPECT_EQ(spoken.Lines, (std::vector<std::string>{"Servers, Players, Zones", "Beta, 1, 10", "Alpha, 5, NA", "Gam 6 Players"}));
     EXPECT_TRUE(spoken.ServerNames.empty() && spoken.FirstDrawnLine == 0);
 }
 
