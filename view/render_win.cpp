@@ -279,7 +279,8 @@ void CopyReport(const ReportCanvas& canvas) {
     for (size_t row = 0; row < canvas.RowMarks.size(); ++row)
         if (canvas.RowMarks[row]) DrawRowMark(canvas, static_cast<int>(row));
     if (canvas.FocusLine < 0) return;
-    const RECT line = ReportLineRect(canvas, canvas.FocusLine);
+    RECT line = ReportLineRect(canvas, canvas.FocusLine);
+    line.top += ScaleForDpi(1, canvas.Dpi);  // below the header's rule, which lies on the first line's top
     DrawFocusRect(canvas.WindowDC, &line);
 }
 
