@@ -69,7 +69,7 @@ TEST(Deliver, TheTrayCountFitsItsIcon) {
                                                       {1499, "1.4k"}, {9999, "9.9k"}, {10000, "10k"}, {65533, "65k"}};
     for (const auto& [players, text] : counts) EXPECT_EQ(TrayCountText(players), text) << players;
     // The icon's size at 100, 125, 150 and 200%: the text grows with it, a font pixel to as many as fall on it.
-    for (const auto& [size, inked, rows] : {std::tuple{16, 27, 5}, {20, 37, 6}, {24, 56, 8}, {32, 108, 10}}) {
+    for (const auto& [size, inked, first, last] : {std::tuple{16, 27, 10, 14}, {20, 37, 13, 18}, {24, 56, 15, 22}, {32, 108, 20, 29}}) {
         std::vector<uint32_t> pixels(static_cast<size_t>(size * size), 0x80008000u);
         DrawCountText(pixels.data(), size, "1.4k");
         int white = 0, black = 0, columnsLeft = size, columnsRight = 0, top = size, bottom = 0;
@@ -85,7 +85,7 @@ TEST(Deliver, TheTrayCountFitsItsIcon) {
                 }
             }
         EXPECT_EQ(white, inked) << size;  // 1 (8), . (1), 4 (9), k (9) font pixels, and no more
-        EXPECT_EQ(bottom - top + 1, rows) << size;
+        EXPECT_EQ(std::pair(top, bottom), std::pair(first, last)) << size;  // the rows of the glyphs, at the foot
         EXPECT_GT(black, white) << size;
         EXPECT_TRUE(columnsLeft >= 0 && columnsRight < size && std::abs(columnsLeft + columnsRight - size + 1) <= size / 16) << size;
     }
