@@ -47,8 +47,7 @@ TEST(Spoken, TheSelectionFollowsItsServerAndOnlyItsLineIsAnnounced) {
         const int to = FollowSelection(after, server, was);
         for (int r = 0; r < count; ++r) EXPECT_TRUE(now[r].Name != server || std::abs(to - was) <= std::abs(r - was));
         const bool kept = std::any_of(now.begin(), now.end(), [&](const ServerEntry& s) { return s.Name == server; });
-        EXPECT_EQ(to, count == 0 ? -1 : kept ? to : was < 0 ? 0 : std::min(was, count - 1));
-        EXPECT_TRUE(!kept || now[to].Name == server);
+        EXPECT_TRUE(kept ? now[to].Name == server : to == (count == 0 ? -1 : was < 0 ? 0 : std::min(was, count - 1)));
         const ReportEvents moved = EventsForReport(before, was, after, to);
         EXPECT_EQ(moved.Reorder, before.ServerNames != after.ServerNames);
         EXPECT_EQ(moved.Focus, to >= 0 && (to != was || now[to].Name != server));
