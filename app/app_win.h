@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/accessible.h"
 #include "settings/settings.h"
 #include "status/history_win.h"
 #include "status/poll.h"
@@ -35,6 +36,11 @@ struct App {
     bool ShowingReport = false;      // the text drawn is the decoded report
     std::vector<size_t> ReportRows;  // the server list entry each drawn server line shows
     std::string MenuServer;          // the server whose line the client menu was opened on
+    SpokenReport Spoken;             // what a screen reader hears of the lines drawn
+    SpokenReport SpokenBefore;       // of the lines drawn before, kept for its storage
+    int SelectedRow = -1;            // the keyboard's server line (a line of Spoken), or -1
+    std::string SelectedServer;      // its server, kept while no report is drawn
+    bool FocusCues = false;          // the keyboard has been used in the window: its line is outlined
     char PausedUntil[6] = "";        // "HH:MM", local time, while alerts are paused
     std::string HistoryFolder;       // where history.dat is kept
     HistoryFileState HistoryFile = HistoryFileState::Missing;  // what reading history.dat found
@@ -68,6 +74,8 @@ void ShowReportAgain();
 void ShowTrayAgain();
 // The graph column for the server lines drawn, at the window's width now.
 void DrawGraphColumn();
+// Moves the keyboard's line to a server line of the report drawn and tells screen readers.
+void SelectReportLine(int row);
 // Marks the lines of the watched servers and shows the marks.
 void MarkWatchedRows();
 // The server list entry drawn at a client-area point, or -1.

@@ -142,8 +142,14 @@ void ShowClientMenu(HWND window, LPARAM clickPoint) {
 }
 
 void ShowClientMenuFromKeyboard(HWND window) {
-    POINT at{TheApp.Canvas.Margin, TheApp.Canvas.Margin};
+    const App& app = TheApp;
+    POINT at{app.Canvas.Margin, app.Canvas.Margin};
     TheApp.MenuServer.clear();
+    if (app.SelectedRow >= 0) {
+        const RECT line = ReportLineRect(app.Canvas, app.SelectedRow + app.Spoken.FirstDrawnLine);
+        at = POINT{line.left, line.bottom};
+        TheApp.MenuServer = app.SelectedServer;
+    }
     ClientToScreen(window, &at);
     TrackPopup(window, at, ID_OPTIONS, false);
 }

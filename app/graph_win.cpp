@@ -18,10 +18,6 @@
 const char* const GRAPH_CLASS_NAME = "TallowinGraphClass";
 
 namespace {
-constexpr COLORREF TEXT_COLOUR = RGB(0, 192, 0);  // the report's greens
-constexpr COLORREF BAR_COLOUR = RGB(0, 128, 0);
-constexpr COLORREF GRID_COLOUR = RGB(0, 64, 0);
-constexpr COLORREF DOWN_COLOUR = RGB(160, 0, 0);  // the tray's red, darker
 constexpr UINT ID_SAVE_CSV = 1;
 
 struct GraphWindow {
@@ -59,10 +55,12 @@ std::string WhenText(uint32_t minute, bool withDay) {
     return text;
 }
 
+// Draws in the report's colours.
 struct Painter {
     HDC Dc;
     int Dpi;
     int LineHeight;
+    ReportPalette Colours;
 
     int Scale(int pixels) const { return ScaleForDpi(pixels, Dpi); }
     int Width(const std::string& text) const {
@@ -89,7 +87,7 @@ void DrawTimeAxis(const Painter& p, const RECT& plot, uint32_t first, const Span
         const std::tm t = LocalTime(m);  // every zone's offset is a multiple of 15 minutes
         if (t.tm_min != 0 || (span.Days ? t.tm_hour != 0 : t.tm_hour % everyHours != 0)) continue;
         const int x = plot.left + static_cast<int>(int64_t{m - first} * width / span.Minutes);
-        p.Fill(x, plot.bottom, x + 1, plot.bottom + p.Scale(3), TEXT_COLOUR);
+        p.Fill(x, plot.bottom, x + 1, plot.bottom + p.Scale(3), p.Colours.Text);
         const std::string label = span.Days ? WhenText(m, true).substr(0, 3) : WhenText(m, false);
         const int left = span.Days ? x + p.Scale(3) : x - p.Width(label) / 2;
         if (left + p.Width(label) <= plot.right) p.Text(left, plot.bottom + p.Scale(2), label);
@@ -114,31 +112,31 @@ void DrawSpan(const Painter& p, const RECT& area, const ServerHistory* history, 
     const int32_t top = ScaleTop(std::max(peak, *std::max_element(values.begin(), values.end())));
     for (int step = 0; step <= 2; ++step) {
         const int y = plot.bottom - step * height / 2;
-        p.Fill(plot.left, y, plot.right, y + 1, step == 0 ? BAR_COLOUR : GRID_COLOUR);
+        p.Fill(plot.left, y, plot.right, y + 1, step == 0 ? p.Colours.Bar : p.Colours.Grid);
         p.Text(plot.left - p.Scale(4), y - p.LineHeight / 2, std::to_string(int64_t{top} * step / 2), TA_RIGHT);
     }
     bool down = false;
     for (int x = 0; x < width; ++x) {
         const int left = plot.left + x;
         if (values[x] == HISTORY_DOWN) {
-            p.Fill(left, plot.bottom - p.Scale(4), left + 1, plot.bottom, DOWN_COLOUR);
+            p.Fill(left, plot.bottom - p.Scale(4), left + 1, plot.bottom, p.Colours.Down);
             down = true;
         } else if (values[x] >= 0) {
             const int barTop = plot.bottom - static_cast<int>(int64_t{values[x]} * height / top);
-            p.Fill(left, barTop, left + 1, plot.bottom, BAR_COLOUR);
-            p.Fill(left, barTop, left + 1, barTop + 1, TEXT_COLOUR);
+            p.Fill(left, barTop, left + 1, plot.bottom, p.Colours.Bar);
+            p.Fill(left, barTop, left + 1, barTop + 1, p.Colours.BarTop);
         }
     }
     if (down) {
         const int x = area.left + p.Width(span.Title) + p.Scale(16), size = p.LineHeight / 2;
-        p.Fill(x, area.top + size / 2, x + size, area.top + size / 2 + size, DOWN_COLOUR);
+        p.Fill(x, area.top + size / 2, x + size, area.top + size / 2 + size, p.Colours.Down);
         p.Text(x + size + p.Scale(4), area.top, "DOWN");
     }
     if (seen) {
         const int x = plot.left + static_cast<int>(int64_t{peakAt - first} * width / span.Minutes);
         const int y = plot.bottom - static_cast<int>(int64_t{peak} * height / top), r = p.Scale(3);
-        SetDCBrushColor(p.Dc, TEXT_COLOUR);
-        SetDCPenColor(p.Dc, TEXT_COLOUR);
+        SetDCBrushColor(p.Dc, p.Colours.Text);
+        SetDCPenColor(p.Dc, p.Colours.Text);
         Ellipse(p.Dc, x - r, y - r, x + r + 1, y + r + 1);
     }
     DrawTimeAxis(p, plot, first, span);
@@ -158,12 +156,14 @@ LRESULT OnGraphPaint(HWND window) {
     HGDIOBJ previousFont = SelectObject(dc, FontForDpi(DEFAULT_GUI_FONT, dpi, scaled));
     HGDIOBJ previousBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(DC_PEN));
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    const ReportPalette& colours = TheApp.Canvas.Colours;
+    SetDCBrushColor(dc, colours.Background);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, TEXT_COLOUR);
+    SetTextColor(dc, colours.Text);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
-    const Painter painter{dc, dpi, static_cast<int>(metrics.tmHeight)};
+    const Painter painter{dc, dpi, static_cast<int>(metrics.tmHeight), colours};
     const std::string* server = ServerOf(window);
     const ServerHistory* history = server ? FindServerHistory(TheApp.Client.Counts, *server) : nullptr;
     const uint32_t now = CurrentMinute();

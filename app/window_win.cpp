@@ -1,6 +1,7 @@
 // The main window: its procedure, its drawing state and icons, the tray and the poll tick's host.
 #include "app/app_win.h"
 
+#include "app/accessible_win.h"
 #include "app/alerts_win.h"
 #include "app/commands_win.h"
 #include "app/graph_win.h"
@@ -16,6 +17,8 @@
 const char* const MAIN_CLASS_NAME = "TallowinDisplayClass";
 
 namespace {
+const char* const WAITING_FOR_DATA_TEXT = "Waiting for server data...";
+
 // The frame the system draws small icons at, for the tray too, so that nothing is scaled.
 HICON LoadSmallIcon(HINSTANCE instance, int id) {
     return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
@@ -87,6 +90,15 @@ PollHost WindowPollHost(HWND window) {
         }};
 }
 
+// The outline shows on the keyboard's line once the keyboard has been used in the window (or the
+// system shows keyboard cues always), while the window has the focus.
+void PlaceFocusLine() {
+    App& app = TheApp;
+    BOOL always = FALSE;
+    SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0);
+    const bool shown = (app.FocusCues || always) && app.SelectedRow >= 0 && GetFocus() == app.Window;
+    app.Canvas.FocusLine = shown ? app.SelectedRow + app.Spoken.FirstDrawnLine : -1;
+}
 }  // namespace
 
 void ShowReport(const char* text, bool report) {
@@ -102,9 +114,28 @@ void ShowReport(const char* text, bool report) {
         else app.ReportRows.clear();
     }
     RenderReport(app.Canvas, shown);
+    // The keyboard's line stays on its server; readers hear of the lines that changed.
+    std::swap(app.SpokenBefore, app.Spoken);
+    SpeakReport(shown, report, servers, app.ReportRows, app.Spoken);
+    const int wasRow = app.SelectedRow;
+    app.SelectedRow = FollowSelection(app.Spoken, app.SelectedServer, wasRow);
+    if (app.SelectedRow >= 0) app.SelectedServer = app.Spoken.ServerNames[app.SelectedRow];
+    PlaceFocusLine();
     DrawGraphColumn();
     MarkWatchedRows();
     if (report) RedrawGraphWindows();
+    SendReportEvents(app.Window, EventsForReport(app.SpokenBefore, wasRow, app.Spoken, app.SelectedRow), app.SelectedRow);
+}
+
+void SelectReportLine(int row) {
+    App& app = TheApp;
+    if (row < 0 || row >= static_cast<int>(app.Spoken.ServerNames.size())) return;
+    const bool moved = row != app.SelectedRow;
+    app.SelectedRow = row;
+    app.SelectedServer = app.Spoken.ServerNames[row];
+    PlaceFocusLine();
+    CopyReport(app.Canvas);
+    if (moved) SendLineFocus(app.Window, row);
 }
 
 // The lines drawn point into the server list of the last decode; a decode that left the list
@@ -130,7 +161,7 @@ void ShowTrayAgain() {
 
 void ShowReportAgain() {
     const char* text = TheApp.Client.ReportText;
-    ShowReport(text && text[0] ? text : "Waiting for server data...", TheApp.ShowingReport);
+    ShowReport(text && text[0] ? text : WAITING_FOR_DATA_TEXT, TheApp.ShowingReport);
 }
 
 // Whether the graph column would look as it was last drawn, noting what it is drawn for now.
@@ -227,7 +258,9 @@ LRESULT OnCreate(HWND window) {
     TheApp.Window = window;
     CreateReportCanvas(TheApp.Canvas, window);
     ScaleDefaultSize(window);
-    RenderReport(TheApp.Canvas, "Waiting for server data...");
+    RenderReport(TheApp.Canvas, WAITING_FOR_DATA_TEXT);
+    TheApp.SelectedRow = -1;
+    SpeakReport(WAITING_FOR_DATA_TEXT, false, {}, {}, TheApp.Spoken);
     TheApp.IconUp = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_UP);
     TheApp.IconDown = LoadSmallIcon(TheApp.Instance, IDI_PRIMARY_DOWN);
     TheApp.IconNeutral = LoadSmallIcon(TheApp.Instance, IDI_NEUTRAL);
@@ -261,6 +294,7 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam) {
     }
     CloseWindow(window);
     ShowWindow(window, SW_HIDE);
+    TheApp.FocusCues = false;  // shown again, perhaps by the mouse
     return 0;
 }
 
@@ -310,19 +344,68 @@ LRESULT OnTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, WM_TRAYNOTIFY, wParam, lParam);
 }
 
+// The keyboard's own menu: the line it is on shows its outline, and the menu is that line's.
+void ShowKeyboardMenu(HWND window) {
+    TheApp.FocusCues = true;
+    SelectReportLine(TheApp.SelectedRow);
+    ShowClientMenuFromKeyboard(window);
+}
+
 // Shift+F10 and the context-menu key come as WM_CONTEXTMENU without a point; a right click has
 // already opened the menu at WM_RBUTTONUP.
 LRESULT OnContextMenu(HWND window, WPARAM wParam, LPARAM lParam) {
     if (lParam != -1) return DefWindowProcA(window, WM_CONTEXTMENU, wParam, lParam);
-    ShowClientMenuFromKeyboard(window);
+    ShowKeyboardMenu(window);
     return 0;
 }
 
 // F10 opens the client menu rather than the window's system menu, on its release too.
 LRESULT OnSysKey(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (wParam != VK_F10) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_SYSKEYDOWN) ShowClientMenuFromKeyboard(window);
+    if (message == WM_SYSKEYDOWN) ShowKeyboardMenu(window);
     return 0;
+}
+
+// Up, Down, Home and End move the keyboard's line, Enter opens its graph window, and Esc hides
+// the window as minimising does.
+LRESULT OnKeyDown(HWND window, WPARAM wParam, LPARAM lParam) {
+    App& app = TheApp;
+    LineMove move;
+    switch (wParam) {
+    case VK_UP: move = LineMove::Up; break;
+    case VK_DOWN: move = LineMove::Down; break;
+    case VK_HOME: move = LineMove::First; break;
+    case VK_END: move = LineMove::Last; break;
+    case VK_RETURN:
+        if (app.SelectedRow >= 0) OpenGraphWindow(app.SelectedServer);
+        return 0;
+    case VK_ESCAPE: ShowWindow(window, SW_MINIMIZE); return 0;
+    default: return DefWindowProcA(window, WM_KEYDOWN, wParam, lParam);
+    }
+    app.FocusCues = true;
+    SelectReportLine(MoveSelection(app.SelectedRow, static_cast<int>(app.Spoken.ServerNames.size()), move));
+    return 0;
+}
+
+// The outline follows the focus; a reader that comes to the window hears the keyboard's line.
+LRESULT OnFocusChanged(HWND window, UINT message) {
+    PlaceFocusLine();
+    CopyReport(TheApp.Canvas);
+    if (message == WM_SETFOCUS) SendLineFocus(window, TheApp.SelectedRow);
+    return 0;
+}
+
+// High contrast turned on or off, or other system colours: the report and the graphs are drawn
+// again in the colours now in use.
+LRESULT OnColoursChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) {
+        SetReportColours(TheApp.Canvas);
+        TheApp.GraphDrawnFor.ClientWidth = -1;  // the graph column is drawn again too
+        ShowReportAgain();
+        InvalidateRect(window, nullptr, FALSE);
+        RedrawGraphWindows();
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 // Moved to a monitor of another resolution: the suggested rectangle, and the report laid out again.
@@ -400,6 +483,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_RBUTTONUP: return OnRightButtonUp(window, wParam, lParam);
     case WM_LBUTTONDBLCLK: return OnDoubleClick(window, wParam, lParam);
     case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);
+    case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: return OnFocusChanged(window, message);
+    case WM_GETOBJECT: return AnswerGetObject(window, wParam, lParam);
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE: return OnColoursChanged(window, message, wParam, lParam);
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP: return OnSysKey(window, message, wParam, lParam);
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);

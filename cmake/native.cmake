@@ -18,6 +18,7 @@ add_executable(core_tests
   tests/unit/layout_test.cpp
   tests/unit/history_test.cpp
   tests/unit/order_test.cpp
+  tests/unit/accessible_test.cpp
   tests/unit/commands_test.cpp
   tests/unit/alerts_test.cpp
   tests/unit/deliver_test.cpp

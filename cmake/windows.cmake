@@ -26,6 +26,7 @@ file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "${TALLOWIN_WINEARCH}\n")
 # The Win32 glue beside the core, shared by the program and its Windows tests.
 add_library(tallowin_win STATIC
   app/window_win.cpp
+  app/accessible_win.cpp
   app/commands_win.cpp
   app/graph_win.cpp
   app/alerts_win.cpp
@@ -43,7 +44,8 @@ add_library(tallowin_win STATIC
 target_compile_definitions(tallowin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
   TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
 target_compile_options(tallowin_win PRIVATE ${PROGRAM_ONLY_OPTIONS})
-target_link_libraries(tallowin_win PUBLIC tallowin_program_core ws2_32 gdi32 user32 shell32)
+# uuid before oleacc: liboleacc.a has a stub of its own under the name IID_IAccessible.
+target_link_libraries(tallowin_win PUBLIC tallowin_program_core ws2_32 gdi32 user32 shell32 uuid oleacc ole32 oleaut32)
 
 add_executable(Tallowin WIN32 app/main_win.cpp res/tallowin.rc)
 target_compile_options(Tallowin PRIVATE ${PROGRAM_ONLY_OPTIONS})
@@ -113,7 +115,8 @@ add_windows_test(history_win_test tests/win/history_test.cpp)
 
 # A helper the end-to-end tests use to look at and poke the program's windows.
 add_executable(tallowin-probe tests/e2e/probe.cpp)
-target_link_libraries(tallowin-probe PRIVATE gdi32 user32 shell32 advapi32)
+# It reads the report window through Active Accessibility too, as a screen reader would.
+target_link_libraries(tallowin-probe PRIVATE gdi32 user32 shell32 advapi32 uuid oleacc ole32 oleaut32)
 target_link_options(tallowin-probe PRIVATE ${STATIC_LINK})
 
 # Per-tick cost and resource use of the real window procedure, measured under Wine.
@@ -139,7 +142,7 @@ if(TALLOWIN_STATUSD AND PYTHON3)
   set(E2E_ARGS --arch ${TALLOWIN_WINEARCH} --version ${PROJECT_VERSION} --exe $<TARGET_FILE:Tallowin>
       --probe $<TARGET_FILE:tallowin-probe> --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix
       --work ${CMAKE_BINARY_DIR}/e2e)
-  foreach(test startup poll garbage menus notify history dpi alerts host)
+  foreach(test startup poll garbage menus notify history dpi alerts host access)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS e2e)
   endforeach()

@@ -5,6 +5,7 @@
 
 namespace {
 constexpr int GLYPH_HEIGHT = 5;
+constexpr int DESIGN_SIZE = 16;  // the icon the count is drawn for, in font pixels
 constexpr uint32_t WHITE = 0xFFFFFFFFu;
 constexpr uint32_t BLACK = 0xFF000000u;
 
@@ -34,27 +35,28 @@ std::string TrayCountText(int32_t players) {
 }
 
 void DrawCountText(uint32_t* pixels, int size, const std::string& text) {
-    const int scale = size >= 32 ? size / 16 : 1;
-    int width = 0;
+    // Laid out on a 16-pixel icon, then scaled to the picture's size, a font pixel to as many
+    // screen pixels as fall on it.
+    int width = -1;
     for (const char c : text)
-        if (const Glyph* glyph = GlyphOf(c)) width += (glyph->Width + 1) * scale;
-    width -= scale;
-    if (width <= 0) return;
-    // The glyphs' pixels first, marked, then their outline around them.
-    const int left = (size - width) / 2, top = size - (GLYPH_HEIGHT + 1) * scale;
-    std::string ink(static_cast<size_t>(size) * static_cast<size_t>(size), 0);
-    int x = left;
+        if (const Glyph* glyph = GlyphOf(c)) width += glyph->Width + 1;
+    if (width <= 0 || width > DESIGN_SIZE || size <= 0) return;
+    uint16_t rows[GLYPH_HEIGHT] = {};  // the text's font pixels, bit 15 the icon's leftmost column
+    int x = (DESIGN_SIZE - width) / 2;
     for (const char c : text) {
         const Glyph* glyph = GlyphOf(c);
         if (!glyph) continue;
-        for (int row = 0; row < GLYPH_HEIGHT * scale; ++row) {
-            for (int column = 0; column < glyph->Width * scale; ++column) {
-                const int px = x + column, py = top + row;
-                const bool on = (glyph->Rows[row / scale] >> (glyph->Width - 1 - column / scale)) & 1;
-                if (on && px >= 0 && px < size && py >= 0 && py < size) ink[static_cast<size_t>(py * size + px)] = 1;
-            }
-        }
-        x += (glyph->Width + 1) * scale;
+        for (int row = 0; row < GLYPH_HEIGHT; ++row)
+            rows[row] = static_cast<uint16_t>(rows[row] | (glyph->Rows[row] << (DESIGN_SIZE - x - glyph->Width) & 0xFFFF));
+        x += glyph->Width + 1;
+    }
+    // The glyphs' pixels first, marked, then their outline around them.
+    const int top = DESIGN_SIZE - GLYPH_HEIGHT - 1;
+    std::string ink(static_cast<size_t>(size) * static_cast<size_t>(size), 0);
+    for (int py = 0; py < size; ++py) {
+        const int row = py * DESIGN_SIZE / size - top;
+        for (int px = 0; px < size && row >= 0 && row < GLYPH_HEIGHT; ++px)
+            ink[static_cast<size_t>(py * size + px)] = rows[row] >> (DESIGN_SIZE - 1 - px * DESIGN_SIZE / size) & 1;
     }
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {

@@ -8,6 +8,6 @@
 std::string TrayCountText(int32_t players);
 
 // Draws text centred along the bottom of a size-by-size picture of 32-bit pixels (0xAARRGGBB, rows
-// top down, alpha premultiplied): white glyphs with a black outline, each font pixel a square of
-// size / 16 screen pixels, so that the icon's own colour and mark show around them.
+// top down, alpha premultiplied): white glyphs with a black outline, laid out for a 16-pixel icon and
+// scaled to size at every resolution, so that the icon's own colour and mark show around them.
 void DrawCountText(uint32_t* pixels, int size, const std::string& text);

@@ -6,8 +6,6 @@
 #include "view/layout.h"
 
 namespace {
-constexpr COLORREF REPORT_TEXT_COLOUR = RGB(0, 192, 0);
-constexpr COLORREF REPORT_RULE_COLOUR = RGB(0, 128, 0);
 
 TextExtent MeasureFirstColumnWith(void* context, const char* text, int count) {
     const DWORD packed = GetTabbedTextExtentA(static_cast<HDC>(context), text, count, 0, nullptr);
@@ -23,6 +21,11 @@ void ReleaseReportBitmap(ReportCanvas& canvas) {
         DeleteObject(canvas.ReportBitmap);
         canvas.ReportBitmap = nullptr;
     }
+}
+
+void FillBackground(const ReportCanvas& canvas, HDC dc, const RECT& area) {
+    SetDCBrushColor(dc, canvas.Colours.Background);
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 // A small pointer in the margin left of a line, as wide as the margin allows.
@@ -46,9 +49,6 @@ void DrawRule(const ReportCanvas& canvas, int y, int length) {
     RECT band = {0, y, length + 1, y + thickness};
     FillRect(canvas.MemoryDC, &band, canvas.RuleBrush);
 }
-
-constexpr unsigned GRAPH_TOP_PIXEL = 0x0000C000;   // the report's greens, as 0x00RRGGBB
-constexpr unsigned GRAPH_BAR_PIXEL = 0x00008000;
 
 // The graph column's heading: the dialog font, a little smaller, to fit the narrow column.
 HGDIOBJ HeadingFont(int dpi, HFONT& scaled) {
@@ -87,12 +87,13 @@ void DrawGraphRow(ReportCanvas& canvas, int row, const int32_t* values, int coun
     const int bottom = (row + 1) * canvas.LineHeight - pad - 1;
     const int tallest = canvas.LineHeight - 2 * pad;
     if (bottom >= canvas.GraphHeight || tallest < 1) return;
+    const unsigned barPixel = PixelOf(canvas.Colours.Bar), topPixel = PixelOf(canvas.Colours.BarTop);
     int32_t peak = 0;
     for (int i = 0; i < count; ++i) peak = values[i] > peak ? values[i] : peak;
     for (int i = 0; i < count && pad + i < canvas.GraphWidth; ++i) {
         const int height = BarHeight(values[i], peak, tallest);
         for (int y = bottom - height + 1; y <= bottom && height > 0; ++y)
-            canvas.GraphPixels[y * canvas.GraphWidth + pad + i] = y == bottom - height + 1 ? GRAPH_TOP_PIXEL : GRAPH_BAR_PIXEL;
+            canvas.GraphPixels[y * canvas.GraphWidth + pad + i] = y == bottom - height + 1 ? topPixel : barPixel;
     }
 }
 
@@ -103,6 +104,28 @@ int SystemDpi() {
     return dpi > 0 ? dpi : BASE_DPI;
 }
 }  // namespace
+
+bool (*HighContrastOn)() = [] {
+    HIGHCONTRASTA contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+};
+
+ReportPalette CurrentPalette() {
+    if (!HighContrastOn()) {
+        const COLORREF text = RGB(0, 192, 0), rule = RGB(0, 128, 0);
+        return ReportPalette{RGB(0, 0, 0), text, rule, text, rule, text, RGB(0, 64, 0), RGB(160, 0, 0)};
+    }
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF gray = GetSysColor(COLOR_GRAYTEXT);
+    return ReportPalette{GetSysColor(COLOR_WINDOW), text, text, highlight, highlight, text, gray, gray};
+}
+
+unsigned PixelOf(COLORREF colour) {
+    return static_cast<unsigned>(GetRValue(colour)) << 16 | static_cast<unsigned>(GetGValue(colour)) << 8 |
+           GetBValue(colour);
+}
 
 BITMAPINFO TopDownPictureInfo(int width, int height) {
     BITMAPINFO info{};
@@ -162,12 +185,22 @@ HGDIOBJ FontForDpi(int stock, int dpi, HFONT& scaled) {
 void CreateReportCanvas(ReportCanvas& canvas, HWND window) {
     canvas.WindowDC = GetDC(window);
     canvas.MemoryDC = CreateCompatibleDC(canvas.WindowDC);
-    canvas.ReportPen = CreatePen(PS_SOLID, 0, REPORT_RULE_COLOUR);
-    canvas.PrevPen = SelectObject(canvas.MemoryDC, canvas.ReportPen);
-    canvas.MarkBrush = CreateSolidBrush(REPORT_TEXT_COLOUR);
-    canvas.RuleBrush = CreateSolidBrush(REPORT_RULE_COLOUR);
+    SetReportColours(canvas);
     canvas.GraphDC = CreateCompatibleDC(canvas.WindowDC);
     SetReportDpi(canvas, WindowDpi(window));
+}
+
+void SetReportColours(ReportCanvas& canvas) {
+    canvas.Colours = CurrentPalette();
+    HPEN old = canvas.ReportPen;
+    canvas.ReportPen = CreatePen(PS_SOLID, 0, canvas.Colours.Rule);
+    HGDIOBJ previous = SelectObject(canvas.MemoryDC, canvas.ReportPen);
+    if (!canvas.PrevPen) canvas.PrevPen = previous;
+    if (old) DeleteObject(old);
+    for (HBRUSH* brush : {&canvas.MarkBrush, &canvas.RuleBrush})
+        if (*brush) DeleteObject(*brush);
+    canvas.MarkBrush = CreateSolidBrush(canvas.Colours.Mark);
+    canvas.RuleBrush = CreateSolidBrush(canvas.Colours.Rule);
 }
 
 // The stock system font is made for the system's resolution; a window on a monitor of another
@@ -210,9 +243,8 @@ void RenderReport(ReportCanvas& canvas, const char* text) {
     if (canvas.ReportBitmap) canvas.PrevBitmap = SelectObject(dc, canvas.ReportBitmap);
 
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, REPORT_TEXT_COLOUR);
-    RECT all = {0, 0, canvas.ReportWidth, canvas.ReportHeight};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    SetTextColor(dc, canvas.Colours.Text);
+    FillBackground(canvas, dc, RECT{0, 0, canvas.ReportWidth, canvas.ReportHeight});
 
     int stops[2] = {layout.TabStops[0], layout.TabStops[1]};
     int y = 0, lines = 0, drawnWidth = 0;
@@ -238,11 +270,18 @@ void CopyReport(const ReportCanvas& canvas) {
     if (canvas.GraphWidth > 0)
         BitBlt(canvas.WindowDC, canvas.GraphLeft, canvas.Margin, canvas.GraphWidth, canvas.GraphHeight, canvas.GraphDC,
                0, 0, SRCCOPY);
-    RECT margin = {0, canvas.Margin, canvas.Margin, canvas.Margin + canvas.ReportHeight};
-    FillRect(canvas.WindowDC, &margin, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    const int bottom = canvas.Margin + canvas.ReportHeight;
+    FillBackground(canvas, canvas.WindowDC, RECT{0, canvas.Margin, canvas.Margin, bottom});
+    // Between the picture and the graphs too: the outline of the line crosses it.
+    if (canvas.GraphWidth > 0)
+        FillBackground(canvas, canvas.WindowDC, RECT{canvas.Margin + canvas.ReportWidth, canvas.Margin, canvas.GraphLeft, bottom});
     if (canvas.LineHeight <= 0) return;
     for (size_t row = 0; row < canvas.RowMarks.size(); ++row)
         if (canvas.RowMarks[row]) DrawRowMark(canvas, static_cast<int>(row));
+    if (canvas.FocusLine < 0) return;
+    RECT line = ReportLineRect(canvas, canvas.FocusLine);
+    line.top += ScaleForDpi(1, canvas.Dpi);  // below the header's rule, which lies on the first line's top
+    DrawFocusRect(canvas.WindowDC, &line);
 }
 
 int GraphValuesPerRow(const ReportCanvas& canvas, int clientWidth) {
@@ -259,11 +298,12 @@ void RenderGraphColumn(ReportCanvas& canvas, int clientWidth, const int32_t* val
     }
     canvas.GraphLeft = column.Left;
     GdiFlush();
-    std::fill(canvas.GraphPixels, canvas.GraphPixels + canvas.GraphWidth * canvas.GraphHeight, 0u);
+    std::fill(canvas.GraphPixels, canvas.GraphPixels + canvas.GraphWidth * canvas.GraphHeight,
+              PixelOf(canvas.Colours.Background));
     for (int row = 0; row < rows; ++row) DrawGraphRow(canvas, row + 1, values + row * perRow, perRow);
     HGDIOBJ previous = SelectObject(canvas.GraphDC, canvas.HeaderFont);
     SetBkMode(canvas.GraphDC, TRANSPARENT);
-    SetTextColor(canvas.GraphDC, REPORT_TEXT_COLOUR);
+    SetTextColor(canvas.GraphDC, canvas.Colours.Text);
     RECT heading = {0, 0, canvas.GraphWidth - 1, canvas.LineHeight};
     DrawTextA(canvas.GraphDC, "Last 24 h", -1, &heading, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(canvas.GraphDC, previous);
@@ -274,9 +314,15 @@ int ReportRowAt(const ReportCanvas& canvas, int clientY) {
     return (clientY - canvas.Margin) / canvas.LineHeight;
 }
 
+RECT ReportLineRect(const ReportCanvas& canvas, int line) {
+    const int top = canvas.Margin + line * canvas.LineHeight;
+    const int right = std::max(canvas.Margin + canvas.ReportWidth, canvas.GraphWidth > 0 ? canvas.GraphLeft + canvas.GraphWidth : 0);
+    return RECT{canvas.Margin, top, right, top + canvas.LineHeight};
+}
+
 void PaintReport(const ReportCanvas& canvas, HWND window) {
     RECT client;
     GetClientRect(window, &client);
-    FillRect(canvas.WindowDC, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    FillBackground(canvas, canvas.WindowDC, client);
     CopyReport(canvas);
 }

@@ -6,6 +6,17 @@
 #include <cstdint>
 #include <vector>
 
+// The colours of the report and the graphs: green on black, or the system's own while high
+// contrast is on.
+struct ReportPalette {
+    COLORREF Background, Text, Rule, Mark, Bar, BarTop, Grid, Down;
+};
+ReportPalette CurrentPalette();
+// Whether high contrast is on, as the system says. Tests put their own here.
+extern bool (*HighContrastOn)();
+// A colour as a pixel of a 32-bit picture, 0x00RRGGBB.
+unsigned PixelOf(COLORREF colour);
+
 // The window's drawing state. All null or 0 until CreateReportCanvas.
 struct ReportCanvas {
     HDC WindowDC;
@@ -33,6 +44,8 @@ struct ReportCanvas {
     HBRUSH MarkBrush;                  // the marks of watched servers' lines
     HBRUSH RuleBrush;                  // rules thicker than one pixel
     std::vector<unsigned char> RowMarks;  // a mark left of each line that has one
+    int FocusLine = -1;                // the line outlined as the keyboard's, or -1
+    ReportPalette Colours;
 };
 
 constexpr int REPORT_MARGIN = 4;  // at 96 dpi
@@ -49,6 +62,8 @@ BITMAPINFO TopDownPictureInfo(int width, int height);
 void CreateReportCanvas(ReportCanvas& canvas, HWND window);
 // Puts back and releases everything, the report bitmap included.
 void ReleaseReportCanvas(ReportCanvas& canvas, HWND window);
+// Takes the colours in use now: the next render and copy draw in them.
+void SetReportColours(ReportCanvas& canvas);
 // Takes a new resolution: the font, margins, tab stops and rules of the next render follow it.
 void SetReportDpi(ReportCanvas& canvas, int dpi);
 // Draws the text into a new report bitmap, replacing the old one.
@@ -58,10 +73,12 @@ void RenderReport(ReportCanvas& canvas, const char* text);
 // many values (player counts, DOWN or not seen as gaps), row i beside the report's line i + 1.
 int GraphValuesPerRow(const ReportCanvas& canvas, int clientWidth);
 void RenderGraphColumn(ReportCanvas& canvas, int clientWidth, const int32_t* values, int rows, int perRow);
-// Copies the report bitmap to the window inside its margin, with the marks in the margin to its left
-// and the graph column to its right.
+// Copies the report bitmap to the window inside its margin, with the marks in the margin to its left,
+// the graph column to its right and the keyboard's line outlined.
 void CopyReport(const ReportCanvas& canvas);
 // The line of the report at a client-area height, or -1 above or below it.
 int ReportRowAt(const ReportCanvas& canvas, int clientY);
-// WM_PAINT: black client area, then the copy.
+// A line of the report in the window, its graph included, in client coordinates.
+RECT ReportLineRect(const ReportCanvas& canvas, int line);
+// WM_PAINT: the client area in the background colour, then the copy.
 void PaintReport(const ReportCanvas& canvas, HWND window);

@@ -30,6 +30,7 @@ try:
     s.check("the tooltip says the service cannot be found, naming the host",
             tip and tip[0].startswith("Cannot find the status service at no..such.host"), s.tips())
     s.check("no box", not s.boxes(), s.boxes())
+    s.check("a screen reader hears it", [c["name"] for c in s.probe("report-object")] == ["Server report", "Cannot find the status service at no..such.host, trying again..."])
     if private:
         with open(hosts, "a") as f:  # in place: the bind mount holds this file
             f.write("127.0.0.31 no..such.host\n")

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -176,17 +177,76 @@ int RecordRun(const char* folder) {
     std::fclose(file);
     return 0;
 }
+
+// Active Accessibility, as a screen reader in its own process reads the report window.
+VARIANT Child(long id) { VARIANT v{}; v.vt = VT_I4; v.lVal = id; return v; }
+std::string Spoken(IAccessible* object, VARIANT child) {
+    BSTR name = nullptr;
+    char text[1024] = "";
+    if (SUCCEEDED(object->get_accName(child, &name)) && name) WideCharToMultiByte(CP_ACP, 0, name, -1, text, 1024, nullptr, nullptr);
+    SysFreeString(name);
+    return Escaped(text);
+}
+// The list and each child: name, role, state, place on the screen, the next child, and the child at its centre.
+int PrintReportObject() {
+    IAccessible* list = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(MainWindow(), DWORD(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&list))))
+        return 1;
+    long count = 0, listed = 0;
+    list->get_accChildCount(&count);
+    VARIANT children[64];
+    AccessibleChildren(list, 0, count < 64 ? count : 64, children, &listed);
+    for (long id = 0; id <= count; ++id) {
+        VARIANT role{}, state{}, next{}, hit{};
+        long x = 0, y = 0, w = 0, h = 0;
+        list->get_accRole(Child(id), &role);
+        list->get_accState(Child(id), &state);
+        list->accLocation(&x, &y, &w, &h, Child(id));
+        list->accNavigate(id == 0 ? NAVDIR_FIRSTCHILD : NAVDIR_NEXT, Child(id), &next);
+        list->accHitTest(x + w / 2, y + h / 2, &hit);
+        std::printf("{\"id\":%ld,\"name\":\"%s\",\"role\":%ld,\"state\":%ld,\"x\":%ld,\"y\":%ld,\"w\":%ld,\"h\":%ld,"
+                    "\"next\":%ld,\"hit\":%ld,\"listed\":%ld}\n", id, Spoken(list, Child(id)).c_str(), role.lVal,
+                    state.lVal, x, y, w, h, next.vt == VT_I4 ? next.lVal : -1, hit.lVal, listed);
+    }
+    list->Release();
+    return 0;
+}
+// The program's own events: for its lines, and a new set of lines (the system's are for the list itself).
+void CALLBACK PrintEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    IAccessible* source = nullptr;
+    VARIANT id{};
+    if (window != MainWindow() || object != OBJID_CLIENT || (child == CHILDID_SELF && event != EVENT_OBJECT_REORDER) ||
+        FAILED(AccessibleObjectFromEvent(window, object, child, &source, &id)))
+        return;
+    std::printf("{\"event\":%lu,\"child\":%ld,\"name\":\"%s\"}\n", event, child, Spoken(source, id).c_str());
+    source->Release();
+}
+// The report window's events for a while, through an out-of-context hook on its process.
+int PrintReportEvents(UINT milliseconds) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(MainWindow(), &process);
+    SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_NAMECHANGE, nullptr, PrintEvent, process, 0, WINEVENT_OUTOFCONTEXT);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::printf("{\"hooked\":%lu}\n", process);
+    SetTimer(nullptr, 0, milliseconds, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) && message.message != WM_TIMER) DispatchMessageA(&message);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: tallowin-probe main|wait-main MS|boxes|tips|close HWND|post HWND MSG W L|"
                              "send HWND MSG W L|taskbar-restart|tray-remove|move X Y W H|menu|controls HWND|"
-                             "settext HWND ID TEXT|record DIR\n");
+                             "settext HWND ID TEXT|record DIR|report-object|report-events MS\n");
         return 2;
     }
     const std::string command = argv[1];
     if (command == "main") return PrintMain();
+    CoInitialize(nullptr);
+    if (command == "report-object") return PrintReportObject();
+    if (command == "report-events" && argc > 2) return PrintReportEvents(static_cast<UINT>(std::atoi(argv[2])));
     if (command == "record" && argc > 2) return RecordRun(argv[2]);
     if (command == "wait-main") {
         const DWORD end = GetTickCount() + static_cast<DWORD>(argc > 2 ? std::atoi(argv[2]) : 10000);

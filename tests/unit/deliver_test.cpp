@@ -70,23 +70,25 @@ TEST(Deliver, TheTrayCountFitsItsIcon) {
     const std::pair<int32_t, const char*> counts[] = {{0, "0"},      {7, "7"},       {999, "999"}, {1000, "1.0k"},
                                                       {1499, "1.4k"}, {9999, "9.9k"}, {10000, "10k"}, {65533, "65k"}};
     for (const auto& [players, text] : counts) EXPECT_EQ(TrayCountText(players), text) << players;
-    for (const int size : {16, 20, 24, 32}) {
+    // The icon's size at 100, 125, 150 and 200%: the text grows with it, a font pixel to as many as fall on it.
+    for (const auto& [size, inked, first, last] : {std::tuple{16, 27, 10, 14}, {20, 37, 13, 18}, {24, 56, 15, 22}, {32, 108, 20, 29}}) {
         std::vector<uint32_t> pixels(static_cast<size_t>(size * size), 0x80008000u);
         DrawCountText(pixels.data(), size, "1.4k");
-        int white = 0, black = 0, columnsLeft = size, columnsRight = 0;
+        int white = 0, black = 0, columnsLeft = size, columnsRight = 0, top = size, bottom = 0;
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 const uint32_t p = pixels[static_cast<size_t>(y * size + x)];
                 white += p == 0xFFFFFFFFu;
+                if (p == 0xFFFFFFFFu) top = std::min(top, y), bottom = y;
                 black += p == 0xFF000000u;
                 if (p != 0x80008000u) columnsLeft = std::min(columnsLeft, x), columnsRight = std::max(columnsRight, x);
                 if (y < size / 2) {
                     EXPECT_EQ(p, 0x80008000u) << size;  // the upper half keeps the icon's mark
                 }
             }
-        const int scale = size / 16 == 2 ? 2 : 1;
-        EXPECT_EQ(white, 27 * scale * scale) << size;  // 1 (8), . (1), 4 (9), k (9) font pixels, and no more
+        EXPECT_EQ(white, inked) << size;  // 1 (8), . (1), 4 (9), k (9) font pixels, and no more
+        EXPECT_EQ(std::pair(top, bottom), std::pair(first, last)) << size;  // the rows of the glyphs, at the foot
         EXPECT_GT(black, white) << size;
-        EXPECT_TRUE(columnsLeft >= 0 && columnsRight < size && columnsLeft + columnsRight == size - 1 - (size - 13 * scale) % 2) << size;
+        EXPECT_TRUE(columnsLeft >= 0 && columnsRight < size && std::abs(columnsLeft + columnsRight - size + 1) <= size / 16) << size;
     }
 }

@@ -163,3 +163,14 @@ TEST_F(Canvas, ReleaseRestoresTheOriginalObjects) {
     EXPECT_EQ(canvas.MemoryDC, nullptr);
     CreateReportCanvas(canvas, window);  // for TearDown
 }
+
+TEST_F(Canvas, HighContrastDrawsInTheSystemColours) {
+    bool (*const system)() = HighContrastOn;
+    HighContrastOn = [] { return true; };
+    SetReportColours(canvas);
+    HighContrastOn = system;
+    RenderReport(canvas, REPORT.c_str());
+    const std::vector<COLORREF> pixels = Pixels();
+    EXPECT_EQ(At(pixels, 0, 0), GetSysColor(COLOR_WINDOW));
+    EXPECT_GT(std::count(pixels.begin(), pixels.begin() + 8 * canvas.ReportWidth, GetSysColor(COLOR_WINDOWTEXT)), 20);  // heading
+}

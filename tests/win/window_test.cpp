@@ -202,3 +202,11 @@ TEST_F(MainWindow, DestroyReleasesTheDrawingStateAndTheTimer) {
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
+
+TEST_F(MainWindow, HighContrastIsFollowedAtOnce) {
+    bool (*const system)() = HighContrastOn;
+    HighContrastOn = [] { return true; };
+    SendMessageA(window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    HighContrastOn = system;
+    EXPECT_EQ(TheApp.Canvas.Colours.Background, GetSysColor(COLOR_WINDOW));
+}
