@@ -44,7 +44,7 @@ endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  set(FUZZ_SOURCES_http tools/query/http.cpp)
+  set(FUZZ_SOURCES_http query/http.cpp)
   foreach(target dispatch decode settings history history_sealed http)
     string(REPLACE "_sealed" "" source ${target})
     add_executable(fuzz_${target} tests/fuzz/fuzz_${source}.cpp ${CORE_SOURCES} ${FUZZ_SOURCES_${target}})
@@ -75,7 +75,7 @@ target_include_directories(tallowin-statusd PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_H
 target_link_libraries(tallowin-statusd PRIVATE tallowin_core)
 
 add_executable(statusd_tests tests/unit/scenario_test.cpp tests/unit/query_test.cpp tests/unit/exporter_test.cpp
-  tools/statusd/scenario.cpp tools/query/query.cpp tools/query/exposition.cpp tools/query/http.cpp)
+  tools/statusd/scenario.cpp query/query.cpp query/exposition.cpp query/http.cpp)
 target_include_directories(statusd_tests PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(statusd_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME statusd_tests COMMAND statusd_tests)

@@ -1,12 +1,12 @@
 # The command-line companion, built from the core in both trees.
 if(WIN32)
-  set(QUERY_UDP tools/query/udp_win.cpp tools/query/net_win.cpp)
+  set(QUERY_UDP query/udp_win.cpp query/net_win.cpp)
 else()
-  set(QUERY_UDP tools/query/udp_posix.cpp tools/query/net_posix.cpp)
+  set(QUERY_UDP query/udp_posix.cpp query/net_posix.cpp)
 endif()
 # The serve command's portable part, also linked into the native unit tests.
-set(QUERY_SERVE tools/query/serve.cpp tools/query/exposition.cpp tools/query/http.cpp)
-add_executable(tallowin-query tools/query/query_main.cpp tools/query/query.cpp ${QUERY_SERVE} ${QUERY_UDP})
+set(QUERY_SERVE query/serve.cpp query/exposition.cpp query/http.cpp)
+add_executable(tallowin-query query/query_main.cpp query/query.cpp ${QUERY_SERVE} ${QUERY_UDP})
 target_compile_definitions(tallowin-query PRIVATE TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
 target_include_directories(tallowin-query PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS})
 target_link_libraries(tallowin-query PRIVATE tallowin_core)

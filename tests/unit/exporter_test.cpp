@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "tools/query/exposition.h"
-#include "tools/query/http.h"
+#include "query/exposition.h"
+#include "query/http.h"
 
 using namespace std::string_literals;
 

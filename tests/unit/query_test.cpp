@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "status/protocol.h"
-#include "tools/query/query.h"
+#include "query/query.h"
 
 namespace {
 const Answer NAMES = {0xFF, 0xFF, 0x01, 0x00, 0x02, 0x00, 'A', 'l', 'p', 'h', 'a', 0, 'C', 0xF6, 'r', 0};

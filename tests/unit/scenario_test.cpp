@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "status/protocol.h"
-#include "tools/query/query.h"
+#include "query/query.h"
 #include "tools/statusd/scenario.h"
 
 TEST(Scenario, DefaultScenarioDecodesToItsServers) {

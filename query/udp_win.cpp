@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/query/udp.h"
+#include "query/udp.h"
 
 bool UdpConnect(const std::string& host, uint16_t port, UdpLink& link, std::string& error) {
     WSADATA data;

@@ -1,5 +1,5 @@
 // The exporter's metrics page in Prometheus's text format, rebuilt once a poll tick from the last report.
-#include "tools/query/exposition.h"
+#include "query/exposition.h"
 
 #include <cinttypes>
 #include <cstdio>

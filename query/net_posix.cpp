@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/query/net.h"
+#include "query/net.h"
 
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "tools/query/net.h"
+#include "query/net.h"
 
 namespace {
 volatile LONG stopRequested = 0;

@@ -13,9 +13,9 @@
 
 #include "settings/settings.h"
 #include "status/protocol.h"
-#include "tools/query/query.h"
-#include "tools/query/serve.h"
-#include "tools/query/udp.h"
+#include "query/query.h"
+#include "query/serve.h"
+#include "query/udp.h"
 
 namespace {
 enum ExitCode { EXIT_REPORT = 0, EXIT_ERROR_REPORT = 1, EXIT_USAGE = 2, EXIT_TIMEOUT = 3 };

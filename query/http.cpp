@@ -1,5 +1,5 @@
 // The exporter's HTTP side without sockets: the request reader, the answers and one connection's state.
-#include "tools/query/http.h"
+#include "query/http.h"
 
 #include <cstring>
 

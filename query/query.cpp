@@ -1,5 +1,5 @@
 // The query tool's core: decoding two answers, writing the report as text or JSON, and a history file's samples.
-#include "tools/query/query.h"
+#include "query/query.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,16 +1,16 @@
 // The serve command's event loop: the poll cycle's timer, the service's socket and the HTTP clients
 // in one readiness wait, with no thread.
-#include "tools/query/serve.h"
+#include "query/serve.h"
 
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "tools/query/exposition.h"
-#include "tools/query/http.h"
-#include "tools/query/net.h"
-#include "tools/query/udp.h"
+#include "query/exposition.h"
+#include "query/http.h"
+#include "query/net.h"
+#include "query/udp.h"
 
 namespace {
 constexpr uint32_t READ_DEADLINE_MS = 5000;   // to send a whole request head
