@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Loopback test of the two tools: tallowin-query against tallowin-statusd, and its exit codes."""
-import argparse, json, os, subprocess, sys, tempfile, time
+import argparse, json, os, re, signal, subprocess, sys, tempfile, time, urllib.request
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--statusd", required=True)
@@ -122,6 +122,19 @@ with tempfile.TemporaryDirectory() as tmp:
     check("bad usage exits 2", r.returncode == 2)
     r = subprocess.run([*args.wrapper, args.query, "--host", "no..such.host"], capture_output=True)
     check("unresolvable host exits 2", r.returncode == 2)
+    exporter = subprocess.Popen([*args.wrapper, args.query, "--host", "no..such.host", "serve", "--listen",
+                                 args.address + ":24254"], stderr=subprocess.DEVNULL)
+    page, end = "", time.monotonic() + 20
+    while time.monotonic() < end and not re.search(r'reason="unresolved"} ([3-9]|\d\d)', page):
+        time.sleep(0.5)
+        try:
+            page = urllib.request.urlopen(f"http://{args.address}:24254/metrics", timeout=5).read().decode()
+        except OSError:
+            pass
+    check("the exporter looks an unresolvable host up again and again, serving tallowin_up 0",
+          re.search(r'reason="unresolved"} ([3-9]|\d\d)', page) and "\ntallowin_up 0\n" in page)
+    exporter.send_signal(signal.SIGINT)
+    check("and stops with 0", exporter.wait(10) == 0)
     r = subprocess.run([args.statusd, "--address", "10.0.0.1"], capture_output=True)
     check("simulator refuses a non-loopback address", r.returncode == 2)
 
