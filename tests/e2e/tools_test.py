@@ -43,7 +43,8 @@ with tempfile.TemporaryDirectory() as tmp:
         r = query("--primary", "Luclin", "--json")
         doc = json.loads(r.stdout)
         check("json primary players", doc["primary_players"] == 1402)
-        check("json servers, a DOWN count null", len(doc["servers"]) == 12 and doc["servers"][9]["players"] is None)
+        check("json servers, a DOWN count null, a zone count of 0 kept", len(doc["servers"]) == 12 and
+              doc["servers"][9]["players"] is None and doc["servers"][9]["zones"] == 0)
         requests = [json.loads(l) for l in open(log) if '"request"' in l]
         check("requests are names then status, 4 bytes each",
               [q["code"] for q in requests[:2]] == ["names", "status"] and all(q["length"] == 4 for q in requests))

@@ -142,5 +142,5 @@ TEST(Query, ServiceTextReadsBackFromUtf8) {
         EXPECT_FALSE(Utf8ToLatin1(refused, kept)) << refused;
         EXPECT_EQ(kept, "kept");
     }
-    EXPECT_EQ(InertText("Caf\xE9\x85\x7F\n"), "Caf\xC3\xA9\\x85\\x7F\\x0A");
+    EXPECT_EQ(InertText("Caf\xE9\x85\x7F\x9F\xA0\n"), "Caf\xC3\xA9\\x85\\x7F\\x9F\xC2\xA0\\x0A");
 }
