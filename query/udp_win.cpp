@@ -59,8 +59,10 @@ long UdpReceive(const UdpLink& link, unsigned char* buffer, size_t room, int tim
     return WSAGetLastError() == WSAEMSGSIZE ? UDP_OVERSIZE : -1;
 }
 
+// Each open link holds one start of Winsock: a link never opened holds none.
 void UdpClose(UdpLink& link) {
-    if (link.Socket != -1) closesocket(static_cast<SOCKET>(link.Socket));
+    if (link.Socket == -1) return;
+    closesocket(static_cast<SOCKET>(link.Socket));
     link.Socket = -1;
     WSACleanup();
 }
