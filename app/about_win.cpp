@@ -5,6 +5,7 @@
 
 #include "res/resource.h"
 #include "app/dialogs.h"
+#include "status/libraries_win.h"
 
 namespace {
 // The version library's three calls, looked up once.
@@ -24,7 +25,7 @@ const VersionLibrary& Version() {
     static bool loaded = false;
     if (!loaded) {
         loaded = true;
-        if (HMODULE library = LoadLibraryA("version.dll")) {
+        if (HMODULE library = LoadSystemLibrary("version.dll")) {
             Find(library, "GetFileVersionInfoSizeA", calls.SizeOf);
             Find(library, "GetFileVersionInfoA", calls.Read);
             Find(library, "VerQueryValueA", calls.Query);

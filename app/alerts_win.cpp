@@ -16,22 +16,28 @@ void NoteProblem(const std::string& problem) {
     NoteAlertProblem(TheApp.Client.Alerts, clock, problem);
 }
 
-// Starts what may start, and keeps a timer while anything runs or waits.
-void RunWaiting(HWND window) {
-    std::vector<DWORD> failed;
-    const bool pending = StartAlertRuns(failed);
-    // One line, however many of the runs started now failed: they fail alike.
-    if (!failed.empty()) NoteProblem("Alert command failed: error " + std::to_string(failed.front()));
+void NoteProblems(const std::vector<std::string>& problems) {
+    for (const std::string& problem : problems) NoteProblem(problem);
+}
+
+// Starts what may start, ends what ran too long, and keeps a timer while anything runs or waits.
+void RunWaiting(HWND window, std::vector<std::string>& problems) {
+    const bool pending = StartAlertRuns(ALERT_RUN_LIMIT_MS, problems);
+    NoteProblems(problems);
     if (pending) SetTimer(window, ALERT_RUN_TIMER_EVENT, 500, nullptr);
     else KillTimer(window, ALERT_RUN_TIMER_EVENT);
 }
 
+// The whole inherited environment goes on in UTF-16, so that no variable passes through the code page.
 void QueueRuns(HWND window, const std::string& commandLine, const std::vector<AlertChange>& changes) {
-    char* parent = GetEnvironmentStringsA();
+    wchar_t* parent = GetEnvironmentStringsW();
     const std::string time = LocalTimeText(static_cast<int64_t>(std::time(nullptr)));
-    for (const AlertChange& change : changes) QueueAlertRun(commandLine, AlertEnvironment(parent, change, time));
-    if (parent) FreeEnvironmentStringsA(parent);
-    RunWaiting(window);
+    std::vector<std::string> problems;
+    for (const AlertChange& change : changes)
+        QueueAlertRun(commandLine, AlertEnvironment(reinterpret_cast<const char16_t*>(parent), change, time), change.Server,
+                      problems);
+    if (parent) FreeEnvironmentStringsW(parent);
+    RunWaiting(window, problems);
 }
 }  // namespace
 
@@ -42,12 +48,12 @@ void DeliverNotice(HWND window, const AlertNotice& notice) {
         QueueWebhook(window, settings.AlertWebhook, WebhookBody(AnsiToUtf8(notice.Text)));
 }
 
-void OnAlertRunTimer(HWND window) { RunWaiting(window); }
-
-void OnWebhookFailed(WPARAM result) {
-    const bool status = result >= 400 && result < 600;
-    NoteProblem("Webhook failed: " + std::string(status ? "" : "error ") + std::to_string(result));
+void OnAlertRunTimer(HWND window) {
+    std::vector<std::string> problems;
+    RunWaiting(window, problems);
 }
+
+void OnWebhookFailed(WPARAM) { NoteProblems(TakeWebhookFailures()); }
 
 void TestAlertCommand(HWND window, const std::string& commandLine) {
     const int32_t minimum = TheApp.UserSettings.MinPlayers;

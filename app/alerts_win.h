@@ -10,10 +10,12 @@
 
 // A notice was shown: its changes go to the alert command and the whole to the webhook, as set.
 void DeliverNotice(HWND window, const AlertNotice& notice);
-// The timer of the command's runs: the ended ones closed, waiting ones started.
+// The timer of the command's runs: the ended ones closed, those past the time limit ended, waiting
+// ones started.
 void OnAlertRunTimer(HWND window);
-// WM_WEBHOOKFAILED: a line among the recent changes, which shows nothing of the address.
-void OnWebhookFailed(WPARAM result);
+// WM_WEBHOOKFAILED: a line among the recent changes for each failure, which shows nothing of the
+// address but its host.
+void OnWebhookFailed(WPARAM unused);
 // Runs a command line with a made-up change, as an alert would.
 void TestAlertCommand(HWND window, const std::string& commandLine);
 // Posts a test message to a webhook address.

@@ -79,5 +79,11 @@ void SaveUserSettings(const Settings& settings);
 // Saves the history to its file, merged first with a file that could not be read at start; never over
 // a file of a later version. Failures keep the last good file and are not reported.
 void SaveUserHistory();
+// Looks the chosen status host up and connects the socket to it, naming the host in `host`;
+// connectFailed (when given) is set when the host was found but the socket could not be connected.
+StatusLink OpenStatusLink(App& app, std::string& host, bool* connectFailed = nullptr);
+// After the settings changed: when they name another status host (or the one named could not be
+// reached), the answers are forgotten and the next tick, at once, looks it up.
+void ReopenStatusLink(HWND window);
 // The whole program: start-up, the message loop and shutdown. Always returns 0.
 int RunTallowin(HINSTANCE instance);

@@ -75,6 +75,7 @@ void OnOptions(HWND window) {
         return;
     ShowReportAgain();  // the sort order or the primary server may have changed
     ShowTrayAgain();    // and with it, the minimum or the count on the icon
+    ReopenStatusLink(window);  // and the status host
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
     if (!RewriteRunEntry(HKEY_CURRENT_USER, RUN_KEY, TheApp.UserSettings.RunOnStartup, program))

@@ -1,6 +1,7 @@
 // The Options dialog, the placement rule both dialogs share, and the start-with-Windows entry.
 #include "app/dialogs_win.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "res/resource.h"
@@ -8,6 +9,8 @@
 #include "app/app_win.h"
 #include "app/dialogs.h"
 #include "status/deliver.h"
+#include "status/libraries_win.h"
+#include "status/socket_win.h"
 
 const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -21,6 +24,8 @@ struct {
     std::string Command, Webhook;
     bool Sound;
 } alertChoices;
+// What the Status service dialog chose: it reaches the settings with the Options dialog's OK too.
+std::string statusHostChoice;
 
 BOOL WINAPI ChooseWithCommonDialog(OPENFILENAMEA* request) {
     const FileChooser open = reinterpret_cast<FileChooser>(CommonDialogCall("GetOpenFileNameA"));
@@ -31,6 +36,21 @@ std::string ItemText(HWND dialog, int id) {
     char text[SETTINGS_TEXT_SIZE] = "";
     GetDlgItemTextA(dialog, id, text, sizeof text);
     return text;
+}
+
+// The whole text of a field, however long, for the fields that refuse a text too long to keep.
+std::string WholeItemText(HWND dialog, int id) {
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(GetDlgItem(dialog, id))) + 1, '\0');
+    text.resize(static_cast<size_t>(GetDlgItemTextA(dialog, id, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+// A box and the focus on the field when its text is too long to keep; false then.
+bool FitsOrRefused(HWND dialog, int id, const std::string& text, size_t most, const char* refusal) {
+    if (text.size() <= most) return true;
+    MessageBoxA(dialog, refusal, "Error", MB_OK | MB_ICONWARNING);
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+    return false;
 }
 
 bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -64,6 +84,7 @@ INT_PTR OnOptionsInit(HWND dialog) {
     if (s.NotifyChanges) SendDlgItemMessageA(dialog, IDC_NOTIFY_CHANGES, BM_SETCHECK, BST_CHECKED, 0);
     if (s.TrayShowsCount) SendDlgItemMessageA(dialog, IDC_TRAY_SHOWS_COUNT, BM_SETCHECK, BST_CHECKED, 0);
     alertChoices = {s.AlertCommand, s.AlertWebhook, s.AlertSound};
+    statusHostChoice = s.StatusHost;
     SetDlgItemInt(dialog, IDC_MIN_PLAYERS, static_cast<UINT>(s.MinPlayers), TRUE);
     return TRUE;
 }
@@ -88,6 +109,7 @@ void OnOptionsOk(HWND dialog) {
     s.AlertCommand = alertChoices.Command;
     s.AlertWebhook = alertChoices.Webhook;
     s.AlertSound = alertChoices.Sound;
+    s.StatusHost = statusHostChoice;
     EndDialog(dialog, IDOK);
 }
 
@@ -112,16 +134,25 @@ INT_PTR OnAlertsInit(HWND dialog) {
 
 // An address that is there must be one the webhook can take; false (with the box shown) when not.
 bool CheckWebhookAddress(HWND dialog) {
-    const std::string address = ItemText(dialog, IDC_ALERT_WEBHOOK);
+    const std::string address = WholeItemText(dialog, IDC_ALERT_WEBHOOK);
+    if (!FitsOrRefused(dialog, IDC_ALERT_WEBHOOK, address, ALERT_TEXT_MAX,
+                       "Must specify a webhook address of at most 2048 characters"))
+        return false;
     if (address.empty() || IsWebhookAddress(address)) return true;
     MessageBoxA(dialog, "Must specify an http or https address for the webhook", "Error", MB_OK | MB_ICONWARNING);
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_ALERT_WEBHOOK)), TRUE);
     return false;
 }
 
+bool CheckAlertCommand(HWND dialog) {
+    return FitsOrRefused(dialog, IDC_ALERT_COMMAND, WholeItemText(dialog, IDC_ALERT_COMMAND), ALERT_TEXT_MAX,
+                         "Must specify a command of at most 2048 characters");
+}
+
 void OnAlertsOk(HWND dialog) {
-    if (!CheckWebhookAddress(dialog)) return;
-    alertChoices = {ItemText(dialog, IDC_ALERT_COMMAND), ItemText(dialog, IDC_ALERT_WEBHOOK), IsChecked(dialog, IDC_ALERT_SOUND)};
+    if (!CheckAlertCommand(dialog) || !CheckWebhookAddress(dialog)) return;
+    alertChoices = {WholeItemText(dialog, IDC_ALERT_COMMAND), WholeItemText(dialog, IDC_ALERT_WEBHOOK),
+                    IsChecked(dialog, IDC_ALERT_SOUND)};
     EndDialog(dialog, IDOK);
 }
 
@@ -141,11 +172,12 @@ void OnAlertsCommand(HWND dialog, WPARAM wParam) {
     case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
     case IDC_BROWSE_COMMAND: OnBrowseCommand(dialog); break;
     case IDC_TEST_COMMAND:
-        if (!ItemText(dialog, IDC_ALERT_COMMAND).empty()) TestAlertCommand(main, ItemText(dialog, IDC_ALERT_COMMAND));
+        if (CheckAlertCommand(dialog) && !WholeItemText(dialog, IDC_ALERT_COMMAND).empty())
+            TestAlertCommand(main, WholeItemText(dialog, IDC_ALERT_COMMAND));
         break;
     case IDC_TEST_WEBHOOK:
-        if (CheckWebhookAddress(dialog) && !ItemText(dialog, IDC_ALERT_WEBHOOK).empty())
-            TestWebhook(main, ItemText(dialog, IDC_ALERT_WEBHOOK));
+        if (CheckWebhookAddress(dialog) && !WholeItemText(dialog, IDC_ALERT_WEBHOOK).empty())
+            TestWebhook(main, WholeItemText(dialog, IDC_ALERT_WEBHOOK));
         break;
     }
 }
@@ -159,23 +191,65 @@ INT_PTR CALLBACK AlertsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
+// --- the Status service dialog, opened from Options ------------------------------------------
+INT_PTR OnStatusHostInit(HWND dialog) {
+    SendDlgItemMessageA(dialog, IDC_STATUS_HOST, EM_LIMITTEXT, SETTINGS_TEXT_SIZE - 1, 0);
+    SetDlgItemTextA(dialog, IDC_STATUS_HOST, statusHostChoice.c_str());
+    const std::string builtIn = BuiltInStatusHost();
+    std::string note = builtIn.empty() ? "This copy of Tallowin has no built-in host: name the service's host."
+                                       : "Leave it empty for the built-in host, " + builtIn + ".";
+    const char* over = std::getenv("TALLOWIN_STATUS_HOST");
+    if (over && *over) note += std::string(" TALLOWIN_STATUS_HOST (") + over + ") is set and is asked instead.";
+    SetDlgItemTextA(dialog, IDC_STATUS_HOST_NOTE, note.c_str());
+    return TRUE;
+}
+
+void OnStatusHostOk(HWND dialog) {
+    const std::string text = ItemText(dialog, IDC_STATUS_HOST);
+    std::string host;
+    uint16_t port = 0;
+    if (!text.empty() && !SplitStatusAddress(text, host, port)) {
+        MessageBoxA(dialog, "Must specify a host name or IPv4 address, and :port if the service's port is not 24252",
+                    "Error", MB_OK | MB_ICONWARNING);
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_STATUS_HOST)), TRUE);
+        return;
+    }
+    statusHostChoice = text;
+    EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK StatusHostDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: return OnStatusHostInit(dialog);
+    case WM_COMMAND:
+        if (wParam == IDOK) OnStatusHostOk(dialog);
+        if (wParam == IDCANCEL) EndDialog(dialog, IDCANCEL);
+        return FALSE;
+    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return FALSE;
+    default: return FALSE;
+    }
+}
+
+// A dialog owned by Options, which it disables while it runs: there is only ever one.
+void RunOwnedDialog(HWND options, int id, DLGPROC procedure) {
+    DialogBoxParamA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(options, GWLP_HINSTANCE)), MAKEINTRESOURCEA(id),
+                    options, procedure, 0);
+}
+
 void OnOptionsCommand(HWND dialog, WPARAM wParam) {
     switch (wParam) {
     case IDOK: OnOptionsOk(dialog); break;
     case IDCANCEL: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
     case IDC_BROWSE: OnBrowse(dialog); break;
-    // Owned by Options, which it disables while it runs: there is only ever one.
-    case IDC_ALERTS:
-        DialogBoxParamA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), MAKEINTRESOURCEA(IDD_ALERTS),
-                        dialog, AlertsDialogProc, 0);
-        break;
+    case IDC_ALERTS: RunOwnedDialog(dialog, IDD_ALERTS, AlertsDialogProc); break;
+    case IDC_STATUS_SERVICE: RunOwnedDialog(dialog, IDD_STATUS_HOST, StatusHostDialogProc); break;
     }
 }
 }  // namespace
 
 AnyCall CommonDialogCall(const char* name) {
     static HMODULE library = nullptr;
-    if (!library) library = LoadLibraryA("comdlg32.dll");
+    if (!library) library = LoadSystemLibrary("comdlg32.dll");
     return library ? reinterpret_cast<AnyCall>(GetProcAddress(library, name)) : nullptr;
 }
 

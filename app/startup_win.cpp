@@ -6,6 +6,7 @@
 #include "settings/registry_store_win.h"
 #include "status/deliver_win.h"
 #include "status/history_win.h"
+#include "status/libraries_win.h"
 #include "status/socket_win.h"
 #include "status/text.h"
 
@@ -77,6 +78,26 @@ void RunMessageLoop() {
 }
 }  // namespace
 
+StatusLink OpenStatusLink(App& app, std::string& host, bool* connectFailed) {
+    host = StatusHostFor(app.UserSettings.StatusHost);
+    if (host.empty()) return StatusLink::NoHost;
+    sockaddr_in address;
+    if (!ResolveStatusAddress(host, address)) return StatusLink::NotFound;
+    if (ConnectStatusSocket(app.StatusSocket, address)) return StatusLink::Ready;
+    if (connectFailed) *connectFailed = true;
+    return StatusLink::NotFound;
+}
+
+void ReopenStatusLink(HWND window) {
+    App& app = TheApp;
+    if (app.Client.Link == StatusLink::Ready && StatusHostFor(app.UserSettings.StatusHost) == app.Client.LinkHost) return;
+    ForgetStatusLink(app.Client);
+    // The next tick comes now: a timer armed for later is dropped, and the tick posted in its place.
+    if (app.Client.PollTimerId != 0) KillTimer(window, app.Client.PollTimerId);
+    app.Client.PollTimerId = 0;
+    PostMessageA(window, WM_TIMER, 0, 0);
+}
+
 void SaveUserHistory() { SaveHistoryAfterLoad(TheApp.Client.Counts, TheApp.HistoryFolder, TheApp.HistoryFile); }
 
 void SaveUserSettings(const Settings& settings) {
@@ -85,6 +106,7 @@ void SaveUserSettings(const Settings& settings) {
 }
 
 int RunTallowin(HINSTANCE instance) {
+    SearchSystemFolderOnly();
     App& app = TheApp;
     app.Instance = instance;
     // Names are cut between the characters of the system's code page, never inside one.
@@ -104,16 +126,15 @@ int RunTallowin(HINSTANCE instance) {
         ShowFatal("Fatal: Unable to create socket");
         return Teardown(app);
     }
-    const hostent* host = ResolveStatusHost(StatusHostName());
-    if (!host) {
-        ShowFatal("Fatal: Unable to resolve server name\n(are you connected?)");
-        return Teardown(app);
-    }
-    if (!ConnectStatusSocket(app.StatusSocket, host)) {
+    // The host is the user's to choose, so the settings come first. A host that cannot be found now
+    // (the network is not up yet at logon) is looked up again by the poll cycle.
+    LoadUserSettings(app.UserSettings);
+    bool connectFailed = false;
+    app.Client.Link = OpenStatusLink(app, app.Client.LinkHost, &connectFailed);
+    if (connectFailed) {
         ShowFatal("Fatal: Unable to connect socket");
         return Teardown(app);
     }
-    LoadUserSettings(app.UserSettings);
     app.HistoryFolder = HistoryFolder();
     app.HistoryFile = LoadHistoryFile(app.Client.Counts, app.HistoryFolder, CurrentMinute());
     const Settings& s = app.UserSettings;

@@ -62,6 +62,7 @@ PollHost WindowPollHost(HWND window) {
     return PollHost{
         window,
         [](void* w, unsigned id) { KillTimer(static_cast<HWND>(w), id); },
+        [](void*, std::string& host) { return OpenStatusLink(TheApp, host); },
         [](void* w) {
             const int result = WSAAsyncSelect(TheApp.StatusSocket, static_cast<HWND>(w), WM_SOCKETNOTIFY, FD_READ);
             return result == SOCKET_ERROR ? WSAGetLastError() : 0;
@@ -214,8 +215,7 @@ void FormatLocalClock(char* hhmm, int minutesFromNow) {
 namespace {
 // The stored default size is for 96 dpi; on another resolution the window starts scaled to it.
 void ScaleDefaultSize(HWND window) {
-    Settings defaults;
-    SetDefaultSettings(defaults);
+    const Settings defaults;
     const Settings& s = TheApp.UserSettings;
     const int dpi = TheApp.Canvas.Dpi;
     if (dpi == BASE_DPI || s.Width != defaults.Width || s.Height != defaults.Height) return;

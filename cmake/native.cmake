@@ -23,6 +23,7 @@ add_executable(core_tests
   tests/unit/deliver_test.cpp
   tests/unit/answers.cpp)
 target_link_libraries(core_tests PRIVATE tallowin_core_checked GTest::gtest_main)
+target_compile_definitions(core_tests PRIVATE TALLOWIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_test(NAME core_tests COMMAND core_tests)
 
 # Counting allocations needs the plain allocator, so this one runs without sanitizers.

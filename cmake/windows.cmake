@@ -34,6 +34,7 @@ add_library(tallowin_win STATIC
   status/socket_win.cpp
   status/history_win.cpp
   status/deliver_win.cpp
+  status/libraries_win.cpp
   view/render_win.cpp
   settings/registry_store_win.cpp
   app/options_win.cpp
@@ -90,7 +91,14 @@ add_windows_test(registry_win_test tests/win/registry_test.cpp)
 add_windows_test(socket_win_test tests/win/socket_test.cpp tests/win/loopback_peer.cpp)
 add_windows_test(render_win_test tests/win/render_test.cpp)
 add_windows_test(window_win_test tests/win/window_test.cpp tests/win/loopback_peer.cpp)
+# A library that leaves a file beside itself when loaded, planted under a system library's name
+# (in a folder of its own: beside the tests it would be loaded whenever Wine is told to prefer it).
+add_library(planted_comdlg32 SHARED tests/win/planted_dll.cpp)
+set_target_properties(planted_comdlg32 PROPERTIES OUTPUT_NAME comdlg32 PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+target_link_options(planted_comdlg32 PRIVATE ${STATIC_LINK})
+
 add_windows_test(commands_win_test tests/win/commands_test.cpp tests/win/loopback_peer.cpp)
+add_dependencies(commands_win_test planted_comdlg32)
 add_windows_test(history_win_test tests/win/history_test.cpp)
 
 # A helper the end-to-end tests use to look at and poke the program's windows.
@@ -115,7 +123,7 @@ find_program(PYTHON3 python3)
 if(TALLOWIN_STATUSD AND PYTHON3)
   set(E2E_ARGS --arch ${TALLOWIN_WINEARCH} --exe $<TARGET_FILE:Tallowin> --probe $<TARGET_FILE:tallowin-probe>
       --statusd ${TALLOWIN_STATUSD} --prefix ${CMAKE_BINARY_DIR}/wineprefix --work ${CMAKE_BINARY_DIR}/e2e)
-  foreach(test startup poll garbage menus notify history dpi alerts)
+  foreach(test startup poll garbage menus notify history dpi alerts host)
     add_test(NAME e2e_${test} COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_${test}.py ${E2E_ARGS})
     set_tests_properties(e2e_${test} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS e2e)
   endforeach()

@@ -24,7 +24,6 @@ constexpr size_t CONNECTIONS_MOST = 512;      // beyond it the oldest client sti
 constexpr size_t DESCRIPTORS_KEPT = 32;       // below the process's limit: listener, service, lookups, /proc
 constexpr uint32_t LISTENER_REST_MS = 100;    // out of descriptors with no client to close: no spinning
 constexpr uint32_t NAMES_EVERY_MS = 60000;    // a server renamed (same count of servers) is relabelled this soon
-constexpr uint32_t LOOKUP_AGAIN_MS = 60000;   // a silent service's host is looked up again this often
 constexpr int WAIT_MOST_MS = 250;             // Ctrl+C's handler runs on a thread of its own: look this often
 constexpr int ARRIVALS_AT_ONCE = 64;          // datagrams or connections taken per wake-up, so neither starves
 
@@ -59,7 +58,6 @@ struct Exporter {
     UdpLink Link;
     std::shared_ptr<Lookup> Pending;
     bool LookupFailing = false;
-    uint32_t HeardAt = 0;      // the last status answer or lookup: the host is looked up again after a silence
     uint32_t NamesAskedAt = 0;
     unsigned char Names[NAMES_BUFFER_SIZE] = {};
     unsigned char Status[STATUS_BUFFER_SIZE] = {};
@@ -90,9 +88,7 @@ size_t ConnectionsMost() {
     return std::min(CONNECTIONS_MOST, limit > 2 * DESCRIPTORS_KEPT ? limit - DESCRIPTORS_KEPT : limit / 2);
 }
 
-void StartLookup(Exporter& e, uint32_t now) {
-    if (e.Pending) return;
-    e.HeardAt = now;
+void StartLookup(Exporter& e) {
     auto lookup = std::make_shared<Lookup>();
     e.Pending = lookup;
     std::thread([lookup, host = e.Host, port = e.Port] {
@@ -101,18 +97,25 @@ void StartLookup(Exporter& e, uint32_t now) {
     }).detach();
 }
 
-void FinishLookup(Exporter& e) {
-    if (!e.Pending || !e.Pending->Done) return;
-    const std::shared_ptr<Lookup> lookup = std::move(e.Pending);
-    if (lookup->Link.Socket == -1) {
+// The poll cycle asks for the link at start, while the host cannot be found (at its back-off's pace)
+// and when a report has gone stale (the service may have moved). A tick takes the link of a lookup
+// done since the one before, or starts one.
+StatusLink OpenLink(Exporter& e, std::string& host) {
+    host = e.Host;
+    if (e.Pending && e.Pending->Done) {
+        const std::shared_ptr<Lookup> lookup = std::move(e.Pending);
+        if (lookup->Link.Socket != -1) {
+            UdpClose(e.Link);
+            e.Link = lookup->Link;
+            e.LookupFailing = false;
+            return StatusLink::Ready;
+        }
         ++e.Metrics.Unresolved;
         if (!e.LookupFailing) std::fprintf(stderr, "tallowin-query: %s; trying again\n", lookup->Error.c_str());
         e.LookupFailing = true;
-        return;
     }
-    e.LookupFailing = false;
-    UdpClose(e.Link);
-    e.Link = lookup->Link;
+    if (!e.Pending) StartLookup(e);
+    return StatusLink::NotFound;
 }
 
 void SendCode(Exporter& e, const unsigned char* code, uint32_t now) {
@@ -121,13 +124,10 @@ void SendCode(Exporter& e, const unsigned char* code, uint32_t now) {
     ++e.Metrics.Requests;
 }
 
-// A request of the poll cycle. The host is looked up while there is no link, and again after a
-// minute without a status answer (the address may have moved). The names go with a status request
-// once a minute, so that a rename shows soon.
+// A request of the poll cycle; the names go with a status request once a minute, so that a rename
+// shows soon.
 void SendRequest(Exporter& e, const unsigned char* code) {
     const uint32_t now = NowMs();
-    if (e.Link.Socket == -1 || now - e.HeardAt >= LOOKUP_AGAIN_MS) StartLookup(e, now);
-    if (e.Link.Socket == -1) return;
     SendCode(e, code, now);
     if (code == REQ_STATUS && now - e.NamesAskedAt >= NAMES_EVERY_MS) SendCode(e, REQ_NAMES, now);
 }
@@ -138,6 +138,7 @@ PollHost HostOf(Exporter& e) {
     return PollHost{
         &e,
         [](void* c, unsigned) { Of(c).TimerArmed = false; },
+        [](void* c, std::string& host) { return OpenLink(Of(c), host); },
         [](void*) { return 0; },  // the loop itself waits for the socket
         [](void* c, const char* text) {
             std::fprintf(stderr, "tallowin-query: %s\n", text);
@@ -184,7 +185,6 @@ void ReceiveAnswers(Exporter& e) {
             continue;
         }
         ++e.Metrics.Answers;
-        if (outcome == DispatchOutcome::StoredStatus) e.HeardAt = NowMs();
         if (outcome == DispatchOutcome::StoredStatus || outcome == DispatchOutcome::StoredNames) TakeReport(e);
     }
 }
@@ -275,14 +275,13 @@ void Accept(Exporter& e, uint32_t now) {
     }
 }
 
-// One wait and what follows it: a due tick, a finished lookup, answers, clients and new connections.
+// One wait and what follows it: a due tick, answers, clients and new connections.
 void Turn(Exporter& e, const PollHost& host) {
     uint32_t now = NowMs();
     if (e.TimerArmed && Reached(now, e.TimerDue)) {
         PollTick(e.Client, e.Options, host, e.Client.PollTimerId);
         now = NowMs();
     }
-    FinishLookup(e);
     while (e.Connections.size() > ConnectionsMost() && CloseOldestIdle(e)) {
     }
     if (e.ListenerResting && Reached(now, e.ListenerRestsUntil)) e.ListenerResting = false;
@@ -336,13 +335,10 @@ int Serve(const std::string& host, uint16_t port, const std::string& listenAddre
     }
     e->Host = host;
     e->Port = port;
-    e->HeardAt = NowMs();
-    // Looked up here once, so that the first poll has its link; on failure the polls look it up again.
-    if (!UdpConnect(host, port, e->Link, error)) {
-        ++e->Metrics.Unresolved;
-        e->LookupFailing = true;
-        std::fprintf(stderr, "tallowin-query: %s; trying again\n", error.c_str());
-    }
+    // The first lookup is done here, so that the first tick has its link.
+    e->Pending = std::make_shared<Lookup>();
+    UdpConnect(host, port, e->Pending->Link, e->Pending->Error);
+    e->Pending->Done = true;
     e->Client.Buffers = StatusBuffers{e->Names, 0, e->Status, 0, e->Banner, 0};
     e->Client.ReportText = e->Report;
     e->Client.RecordsHistory = false;

@@ -13,6 +13,7 @@ struct StoredValue {
     StoredType Type;
     std::vector<unsigned char> Data;
 };
+inline bool operator==(const StoredValue& a, const StoredValue& b) { return a.Type == b.Type && a.Data == b.Data; }
 
 struct MemoryStore {
     bool OpenFails = false;

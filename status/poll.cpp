@@ -10,6 +10,8 @@
 const char* const WAITING_FOR_NAMES_TEXT = "Waiting for server names...";
 const char* const WAITING_FOR_STATUS_TEXT = "Waiting for server status...";
 const char* const SELECT_FAILED_FORMAT = "Fatal: Unable to select read notifications (errno: %d)";
+const char* const HOST_NOT_FOUND_FORMAT = "Cannot find the status service at %s, trying again...";
+const char* const NO_HOST_TEXT = "No status service is set: right-click the tray icon, Options, Service...";
 
 uint32_t NextPollInterval(uint32_t& pollFailures) {
     if (pollFailures >= 56) return 60000;
@@ -42,9 +44,17 @@ TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, c
         std::snprintf(tip, tipSize, "%s%s", Shortened(settings.PrimaryServer, room).c_str(), tail);
         return TrayIcon::Down;
     }
-    if (primaryPlayers < MinimumFor(settings, settings.PrimaryServer)) {
+    if (primaryPlayers < 0) {
         std::snprintf(tip, tipSize, "%s is DOWN,\r\n%d Players on EverQuest", primary,
                       static_cast<int>(totalPlayers));
+        return TrayIcon::Down;
+    }
+    // Below its minimum it is "fewer", as the balloon says, not DOWN.
+    const int32_t minimum = MinimumFor(settings, settings.PrimaryServer);
+    if (primaryPlayers < minimum) {
+        std::snprintf(tip, tipSize, "%s has %d %s, fewer than %d,\r\n%d Players on EverQuest", primary,
+                      static_cast<int>(primaryPlayers), primaryPlayers == 1 ? "player" : "players",
+                      static_cast<int>(minimum), static_cast<int>(totalPlayers));
         return TrayIcon::Down;
     }
     std::snprintf(tip, tipSize, "%d Players on %s,\r\n%d Players on EverQuest",
@@ -57,9 +67,10 @@ int32_t TrayPlayers(TrayIcon icon, const DecodeResults& decode) {
 }
 
 namespace {
+// A tick that reports nothing: it asks again (nothing while the service cannot be reached) and backs off.
 void WaitingTick(StatusClient& client, const PollHost& host, const unsigned char* request,
                  const char* text, uint32_t now, uint32_t& interval) {
-    host.Send(host.Context, request);
+    if (request) host.Send(host.Context, request);
     if (request == REQ_NAMES) client.NamesAskedAt = now;
     NoteReportGap(client.Alerts);
     interval = NextPollInterval(client.PollFailures);
@@ -127,7 +138,20 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
         host.KillTimer(host.Context, client.PollTimerId);
         client.PollTimerId = 0;
     }
-    if (client.FirstPoll) {
+    StatusBuffers& b = client.Buffers;
+    const uint32_t now = host.Now(host.Context);
+    // A report gone stale is dropped, and the host looked up afresh: the service may have moved.
+    if (b.StatusBuffer[0] != 0 && StatusIsStale(now, b.LastStatusTick)) {
+        b.StatusBuffer[0] = 0;
+        client.Link = StatusLink::Unopened;
+    }
+    if (client.Link != StatusLink::Ready) {
+        client.Link = host.OpenLink(host.Context, client.LinkHost);
+        // Found at last (the network is up): the service is asked at once, not at the back-off's pace.
+        if (client.Link == StatusLink::Ready) client.PollFailures = 0;
+    }
+    // Read notifications go on with the first tick that can reach the service.
+    if (client.FirstPoll && client.Link == StatusLink::Ready) {
         client.FirstPoll = false;
         const int error = host.SelectReadNotifications(host.Context);
         if (error != 0) {
@@ -137,13 +161,14 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
             return;
         }
     }
-    StatusBuffers& b = client.Buffers;
-    const uint32_t now = host.Now(host.Context);
-    if (StatusIsStale(now, b.LastStatusTick)) b.StatusBuffer[0] = 0;
 
     uint32_t interval = REPORTING_INTERVAL;
     bool report = false;
-    if (b.NamesBuffer[0] == 0) {
+    if (client.Link != StatusLink::Ready) {
+        char text[SETTINGS_TEXT_SIZE + 64];
+        std::snprintf(text, sizeof text, HOST_NOT_FOUND_FORMAT, client.LinkHost.c_str());
+        WaitingTick(client, host, nullptr, client.Link == StatusLink::NoHost ? NO_HOST_TEXT : text, now, interval);
+    } else if (b.NamesBuffer[0] == 0) {
         WaitingTick(client, host, REQ_NAMES, WAITING_FOR_NAMES_TEXT, now, interval);
     } else if (b.StatusBuffer[0] == 0) {
         WaitingTick(client, host, REQ_STATUS, WAITING_FOR_STATUS_TEXT, now, interval);
@@ -152,4 +177,12 @@ void PollTick(StatusClient& client, const Settings& settings, const PollHost& ho
     }
     host.Render(host.Context, client.ReportText, report);
     client.PollTimerId = host.SetTimer(host.Context, POLL_TIMER_EVENT, interval);
+}
+
+void ForgetStatusLink(StatusClient& client) {
+    client.Buffers.NamesBuffer[0] = 0;
+    client.Buffers.StatusBuffer[0] = 0;
+    client.Link = StatusLink::Unopened;
+    client.PollFailures = 0;
+    NoteReportGap(client.Alerts);
 }

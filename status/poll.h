@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "settings/settings.h"
 #include "status/decode.h"
@@ -21,8 +22,19 @@ constexpr size_t TRAY_TIP_ROOM = 64;  // the tray keeps 63 characters and a zero
 extern const char* const WAITING_FOR_NAMES_TEXT;
 extern const char* const WAITING_FOR_STATUS_TEXT;
 extern const char* const SELECT_FAILED_FORMAT;
+extern const char* const HOST_NOT_FOUND_FORMAT;
+extern const char* const NO_HOST_TEXT;
 
 enum class TrayIcon { Neutral, Up, Down };
+
+// The socket's way to the status service: opened at start and looked up afresh while it cannot be
+// found, when a report goes stale (the service may have moved) and when the user names another host.
+enum class StatusLink : uint8_t {
+    Unopened,
+    Ready,     // the host was found and the socket connected to it
+    NoHost,    // no host is set at all
+    NotFound,  // the host's name cannot be resolved (the network may not be up yet)
+};
 
 // The whole state of the status client: buffers, decode results and the poll counters.
 struct StatusClient {
@@ -36,6 +48,8 @@ struct StatusClient {
     uint32_t ReportMinute = 0;     // the minute and clock of the last report added to Counts, to
     uint32_t ReportTick = 0;       // tell a change of the system's clock from time passing
     bool RecordsHistory = true;    // each report adds to Counts
+    StatusLink Link = StatusLink::Unopened;
+    std::string LinkHost;          // the host as the user named it, for the texts that say it cannot be found
     unsigned PollTimerId = 0;
     bool FirstPoll = true;
     uint32_t PollFailures = 0;
@@ -45,6 +59,8 @@ struct StatusClient {
 struct PollHost {
     void* Context;
     void (*KillTimer)(void* context, unsigned timerId);
+    // Looks the status host up and connects the socket to it; host is set to its name as given.
+    StatusLink (*OpenLink)(void* context, std::string& host);
     int (*SelectReadNotifications)(void* context);      // 0, or the socket error code
     void (*ShowFatal)(void* context, const char* text);  // shows the box, then asks the window to close
     uint32_t (*Now)(void* context);                       // millisecond tick count
@@ -72,3 +88,6 @@ TrayIcon ComposeTrayTip(const Settings& settings, const DecodeResults& decode, c
 int32_t TrayPlayers(TrayIcon icon, const DecodeResults& decode);
 // Handles a WM_TIMER with the given event id.
 void PollTick(StatusClient& client, const Settings& settings, const PollHost& host, unsigned timerId);
+// The user named another host: both answers are forgotten and the next tick looks it up; the
+// history, the watch list and what was told carry on.
+void ForgetStatusLink(StatusClient& client);

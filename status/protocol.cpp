@@ -76,6 +76,31 @@ const char* StatusHostName(const char* compiledDefault) {
     return host && *host ? host : compiledDefault;
 }
 
+std::string ChosenStatusHost(const std::string& setting, const char* compiledDefault) {
+    const char* host = std::getenv("TALLOWIN_STATUS_HOST");
+    if (host && *host) return host;
+    return setting.empty() ? compiledDefault : setting;
+}
+
+bool SplitStatusAddress(const std::string& text, std::string& host, uint16_t& port) {
+    const size_t colon = text.find(':');
+    host = text.substr(0, colon);
+    port = STATUS_PORT;
+    if (host.empty() || host.size() > 253) return false;
+    for (const char c : host) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                             c == '.' || c == '_';
+        if (!allowed) return false;
+    }
+    if (colon == std::string::npos) return true;
+    const std::string digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    const unsigned long number = std::strtoul(digits.c_str(), nullptr, 10);
+    if (number < 1 || number > 65535) return false;
+    port = static_cast<uint16_t>(number);
+    return true;
+}
+
 const char* BannerBoxText(const StatusBuffers& buffers) {
     return buffers.BannerBuffer[0] == 0 ? NO_BANNER_TEXT : buffers.BannerBuffer;
 }

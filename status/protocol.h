@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr uint16_t STATUS_PORT = 24252;
 constexpr size_t REQUEST_SIZE = 4;
@@ -53,6 +54,13 @@ const char* DispatchOutcomeText(DispatchOutcome outcome);
 
 // The status host: TALLOWIN_STATUS_HOST when set and not empty, else the compiled-in default.
 const char* StatusHostName(const char* compiledDefault);
+// The host the program asks: TALLOWIN_STATUS_HOST when set and not empty, else the user's setting when
+// not empty, else the compiled-in default (which a build may leave empty).
+std::string ChosenStatusHost(const std::string& setting, const char* compiledDefault);
+// Splits "host" or "host:port" (STATUS_PORT when none is given). False for an empty host, a host of
+// more than 253 characters or with a character no host name or IPv4 address has, or a port outside
+// 1 to 65535.
+bool SplitStatusAddress(const std::string& text, std::string& host, uint16_t& port);
 
 // The text of the chat banner box.
 const char* BannerBoxText(const StatusBuffers& buffers);

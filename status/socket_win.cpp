@@ -1,6 +1,8 @@
 // The status socket over Winsock: set-up, requests, and the receive and banner handlers.
 #include "status/socket_win.h"
 
+#include <ws2tcpip.h>
+
 #include <cstring>
 
 #ifndef TALLOWIN_DEFAULT_STATUS_HOST
@@ -23,7 +25,9 @@ void ShowReceiveBox(HWND window, ReceiveBox kind, const char* text, const char* 
 }
 }  // namespace
 
-const char* StatusHostName() { return StatusHostName(TALLOWIN_DEFAULT_STATUS_HOST); }
+const char* BuiltInStatusHost() { return TALLOWIN_DEFAULT_STATUS_HOST; }
+
+std::string StatusHostFor(const std::string& setting) { return ChosenStatusHost(setting, TALLOWIN_DEFAULT_STATUS_HOST); }
 
 bool StartWinsock() {
     WSADATA data;
@@ -32,16 +36,25 @@ bool StartWinsock() {
 
 SOCKET CreateStatusSocket() { return WSASocketA(AF_INET, SOCK_DGRAM, 0, nullptr, 0, WSA_FLAG_OVERLAPPED); }
 
-const hostent* ResolveStatusHost(const char* host) { return gethostbyname(host); }
-
-bool ConnectStatusSocket(SOCKET socket, const hostent* host) {
-    sockaddr_in address;
+bool ResolveStatusAddress(const std::string& hostAndPort, sockaddr_in& address) {
+    std::string host;
+    uint16_t port = 0;
+    if (!SplitStatusAddress(hostAndPort, host, port)) return false;
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
     std::memset(&address, 0, sizeof address);
-    address.sin_family = static_cast<short>(host->h_addrtype);
-    size_t length = static_cast<size_t>(host->h_length);
-    if (length > sizeof address.sin_addr) length = sizeof address.sin_addr;
-    std::memcpy(&address.sin_addr, host->h_addr_list[0], length);
-    address.sin_port = htons(STATUS_PORT);
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen < sizeof address ? found->ai_addrlen : sizeof address);
+    freeaddrinfo(found);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    return true;
+}
+
+bool ConnectStatusSocket(SOCKET socket, const sockaddr_in& address) {
     return WSAConnect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address, nullptr, nullptr,
                       nullptr, nullptr) == 0;
 }

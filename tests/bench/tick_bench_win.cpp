@@ -100,6 +100,7 @@ int main() {
     TheApp.StatusSocket = ConnectedStatusSocket("127.0.0.1");
     TheApp.Client.Buffers = StatusBuffers{names, 0, status, 0, banner, 0};
     TheApp.Client.ReportText = report;
+    TheApp.Client.Link = StatusLink::Ready;  // the socket is connected to the peer already
     SetDefaultSettings(TheApp.UserSettings);
     TheApp.UserSettings.PrimaryServer = "Server1050" + std::string(21, 'x');
     // Wide enough for the graph column beside the longest names.

@@ -11,7 +11,7 @@ try:
     cases = [("", 3, "neutral", TOTAL),
              ("Luclin", 3, "up", "1402 Players on Luclin,\r\n" + TOTAL),
              ("Vox", 0, "down", "Vox is DOWN,\r\n" + TOTAL),
-             ("Luclin", 2000, "down", "Luclin is DOWN,\r\n" + TOTAL)]
+             ("Luclin", 2000, "down", ("Luclin has 1402 players, fewer than 2000,\r\n" + TOTAL)[:63])]
     for primary, minimum, mark, tip in cases:
         s.reg_clear()
         s.reg_sz("PrimaryServer", primary)

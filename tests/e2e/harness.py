@@ -145,14 +145,17 @@ class Session:
         return values
 
     # --- processes ------------------------------------------------------------------------------
+    def write_json(self, name, value):
+        path = os.path.join(self.work, name)
+        with open(path, "w") as f:
+            json.dump(value, f)
+        return path
+
     def start_statusd(self, address, scenario=None, tag="statusd"):
         log = os.path.join(self.work, tag + ".log")
         cmd = [self.args.statusd, "--address", address, "--log", log, "--max-seconds", "1200"]
         if scenario is not None:
-            path = os.path.join(self.work, tag + ".json")
-            with open(path, "w") as f:
-                json.dump(scenario, f)
-            cmd += ["--scenario", path]
+            cmd += ["--scenario", self.write_json(tag + ".json", scenario)]
         p = subprocess.Popen(cmd)
         self.started.append(p)
         deadline = time.monotonic() + 5
@@ -166,9 +169,11 @@ class Session:
             entries = [json.loads(line) for line in f if line.strip()]
         return [e for e in entries if e["event"] == "request"]
 
-    def start_tallowin(self, host):
-        env = dict(self.env, TALLOWIN_STATUS_HOST=host)
-        p = subprocess.Popen([*self.loader, self.args.exe], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start_tallowin(self, host, wrapper=()):
+        """Starts the program asking `host` (None: as its settings say), under a wrapper command if given."""
+        env = dict(self.env, TALLOWIN_STATUS_HOST=host) if host is not None else self.env
+        p = subprocess.Popen([*wrapper, *self.loader, self.args.exe], env=env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
         p.launched = time.monotonic()
         self.started.append(p)
         return p

@@ -1,4 +1,4 @@
-// Fuzzes LoadSettings with stored values of any type and size.
+// Fuzzes LoadSettings with stored values of any type and size under every name the settings use.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,14 +7,12 @@
 #include "settings/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const char* const names[] = {"X", "Y", "Width", "Height", "Maximized", "PrimaryServer",
-                                        "EverquestExe", "SortOrder", "RunOnStartup", "MinPlayers"};
     MemoryStore store;
-    // Records: a name index byte, a length byte (doubled, so texts reach past 260), then the bytes.
+    // Records: a name index byte, a length byte (times 16, so texts reach past their limits), then the bytes.
     size_t pos = 0;
     while (pos + 2 <= size) {
-        const char* name = names[data[pos] % 10];
-        size_t n = static_cast<size_t>(data[pos + 1]) * 2;
+        const char* name = SETTINGS_TABLE[data[pos] % SETTINGS_COUNT].Name;
+        size_t n = static_cast<size_t>(data[pos + 1]) * 16;
         pos += 2;
         if (n > size - pos) n = size - pos;
         store.Values[name] = StoredValue{StoredType::Binary, {data + pos, data + pos + n}};
@@ -22,8 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Settings s;
     LoadSettings(s, MemoryStoreSeam(store));
-    if (s.PrimaryServer.size() >= SETTINGS_TEXT_SIZE || s.EverquestExe.size() >= SETTINGS_TEXT_SIZE) __builtin_trap();
-    if (s.Maximized < 0 || s.Maximized > 1 || s.MinPlayers < 0 || s.SortOrder < 0 || s.SortOrder > 2) __builtin_trap();
+    for (size_t i = 0; i < SETTINGS_COUNT; ++i) {
+        const SettingRule& rule = SETTINGS_TABLE[i];
+        if (rule.Kind == SettingKind::Text && (s.*rule.Text).size() > rule.MaxLength) __builtin_trap();
+        if (rule.Kind == SettingKind::Number && (s.*rule.Number < rule.Min || s.*rule.Number > rule.Max)) __builtin_trap();
+    }
     SaveSettings(s, MemoryStoreSeam(store));
     return 0;
 }

@@ -2,28 +2,41 @@
 // address, and the count on the tray icon.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "status/deliver.h"
 #include "view/count_icon.h"
 
 TEST(Deliver, TheCommandGetsTheChangeInItsEnvironmentOnly) {
-    const std::string parent("=C:=C:\\x\0PATH=c:\\bin\0tallowin_server=spoof\0TALLOWIN_OTHER=keep\0ZED=1\0\0", 70);
+    const char16_t parent[] = u"=C:=C:\\x\0PATH=c:\\bin\0tallowin_server=spoof\0TALLOWIN_OTHER=keep\0"
+                              u"TEMP=C:\\Users\u0141ukasz\\\U0001D11E\0ZED=1\0";
     const std::string evil = "Evil\" & del x & \"\nB=d";
-    const std::string block =
-        AlertEnvironment(parent.c_str(), AlertChange{evil, ServerState::Fewer, 40, 50, evil + " has 40 players"}, "T1");
-    auto joined = [](const std::vector<std::string>& entries) {
-        std::string joined;
-        for (const std::string& entry : entries) joined += entry + '\0';
-        return joined + '\0';
-    };
-    EXPECT_EQ(block, joined({"=C:=C:\\x", "PATH=c:\\bin", "TALLOWIN_MESSAGE=" + evil + " has 40 players", "TALLOWIN_MINIMUM=50",
-                             "TALLOWIN_OTHER=keep", "TALLOWIN_PLAYERS=40", "TALLOWIN_SERVER=" + evil, "TALLOWIN_STATE=fewer",
-                             "TALLOWIN_TIME=T1", "ZED=1"}));
-    const std::string down = AlertEnvironment(nullptr, AlertChange{"Beta", ServerState::Down, -1, 3, "Beta is DOWN"}, "T");
-    EXPECT_NE(down.find(std::string("\0TALLOWIN_PLAYERS=\0", 19)), std::string::npos);
-    EXPECT_NE(down.find(std::string("\0TALLOWIN_STATE=down\0", 21)), std::string::npos);
+    const char16_t expected[] = u"=C:=C:\\x\0PATH=c:\\bin\0TALLOWIN_MESSAGE=Evil____del_x_____B_d has 40 players\0"
+                                u"TALLOWIN_MINIMUM=50\0TALLOWIN_OTHER=keep\0TALLOWIN_PLAYERS=40\0TALLOWIN_SERVER=Evil____del_x_____B_d\0"
+                                u"TALLOWIN_STATE=fewer\0TALLOWIN_TIME=T1\0TEMP=C:\\Users\u0141ukasz\\\U0001D11E\0ZED=1\0";
+    EXPECT_EQ(AlertEnvironment(parent, AlertChange{evil, ServerState::Fewer, 40, 50, evil + " has 40 players"}, "T1"),
+              std::u16string(expected, std::size(expected)));
+    const char16_t told[] = u"\0TALLOWIN_PLAYERS=\0TALLOWIN_SERVER=Beta\0TALLOWIN_STATE=down\0";
+    EXPECT_NE(AlertEnvironment(nullptr, AlertChange{"Beta", ServerState::Down, -1, 3, "Beta is DOWN"}, "T").find(told, 0, std::size(told) - 1),
+              std::u16string::npos);
+}
+
+// Every byte: a name is one word no cmd line can take apart; the balloon's line keeps the program's words.
+TEST(Deliver, NoByteOfANameIsSpecialToCmd) {
+    for (int b = 0; b < 256; ++b)  // kept: ASCII letters, digits and - . ' ` _
+        EXPECT_EQ(CommandWord({'a', char(b)}), (std::string{'a', std::isalnum(b) || (b && std::strchr("-.'`_", b)) ? char(b) : '_'})) << b;
+    std::mt19937 random(20261226);
+    const char* const tails[] = {" is DOWN", " is up: 40 players", " has 2 players, fewer than 3", " keeps going up and down"};
+    for (int round = 0; round < 2000; ++round) {
+        std::string name(1 + random() % 40, '\0');
+        for (char& c : name) c = static_cast<char>(random() % 256);
+        EXPECT_EQ(CommandMessage(AlertChange{name, ServerState::Down, -1, 3, name + tails[round % 4]}), CommandWord(name) + tails[round % 4]);
+    }
+    EXPECT_EQ(CommandMessage(AlertChange{"Beta", ServerState::Down, -1, 3, "R&D is DOWN"}), "R_D_is_DOWN");
 }
 
 TEST(Deliver, TheWebhookBodyKeepsHostileNamesInert) {
@@ -35,6 +48,20 @@ TEST(Deliver, TheWebhookBodyKeepsHostileNamesInert) {
         {"https://discord.com/api/webhooks/1/x", true}, {"HTTP://127.0.0.1:8080/hook", true}, {"http://", false},
         {"https:///path", false}, {"ftp://host/x", false}, {"http://host/a b", false}, {"host/x", false}};
     for (const auto& [address, good] : addresses) EXPECT_EQ(IsWebhookAddress(address), good) << address;
+}
+
+// A failure says what failed in words; a redirect, where to by scheme and host, never a path or query.
+TEST(Deliver, AWebhookFailureSaysWhatFailedAndNothingSecret) {
+    const std::tuple<unsigned long, unsigned long, const char*, const char*> rows[] = {
+        {0, 12002, "", "timed out"}, {0, 12029, "", "cannot connect"}, {0, 12345, "", "error 12345"}, {400, 0, "/x", "400"},
+        {399, 0, "", "399"}, {301, 0, "javascript:secret", "301"}, {300, 0, "https://@/secret", "300"},
+        {301, 0, "HTTPS://me:pw@Discord.com:8443/api/secret?wait=1", "301, use the address it points to on https://Discord.com:8443"},
+        {308, 0, "https://[::1]:9#secret", "308, use the address it points to on https://[::1]:9"},
+        {307, 0, "/moved/secret", "307, use the address it points to on http://127.0.0.27:24280"},
+        {302, 0, "//other.example\\@evil/secret", "302, use the address it points to on http://other.example"},
+        {303, 0, "https://a&b<c>\x01/secret", "303, use the address it points to on https://a"}};
+    for (const auto& [status, error, location, said] : rows)
+        EXPECT_EQ(WebhookFailure(status, error, location, "http://127.0.0.27:24280/hook/secret"), std::string("Webhook failed: ") + said);
 }
 
 TEST(Deliver, TheTrayCountFitsItsIcon) {

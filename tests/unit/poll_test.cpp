@@ -29,6 +29,8 @@ struct World {
     uint32_t now = 5000;
     uint32_t clockShift = 0;  // minutes the system's clock is set ahead
     int selectError = 0;
+    StatusLink link = StatusLink::Ready;  // what looking the host up gives
+    int opens = 0;
     std::string fatal;
     std::vector<Sent> sent;
     std::vector<Bytes> pending;  // answers that arrive shortly after a tick
@@ -52,6 +54,11 @@ struct World {
     PollHost Host() {
         return PollHost{this,
                         [](void* c, unsigned) { ++Of(c).kills; },
+                        [](void* c, std::string& host) {
+                            host = "status.example";
+                            ++Of(c).opens;
+                            return Of(c).link;
+                        },
                         [](void* c) { return Of(c).selectError; },
                         [](void* c, const char* text) { Of(c).fatal = text; },
                         [](void* c) { return Of(c).now; },
@@ -143,7 +150,9 @@ TEST(PollTip, IconAndTextTable) {
         {"", 900, 3, TrayIcon::Neutral, "1357 Players on EverQuest"},
         {"Gamma", -1, 0, TrayIcon::Down, "Gamma is DOWN,\r\n1357 Players on EverQuest"},
         {"Beta", 0, 0, TrayIcon::Up, "0 Players on Beta,\r\n1357 Players on EverQuest"},
-        {"Beta", 2, 3, TrayIcon::Down, "Beta is DOWN,\r\n1357 Players on EverQuest"},
+        {"Beta", 2, 3, TrayIcon::Down, "Beta has 2 players, fewer than 3,\r\n1357 Players on EverQuest"},
+        {"Beta", 1, 60, TrayIcon::Down, "Beta has 1 player, fewer than 60,\r\n1357 Players on EverQuest"},
+        {"Beta", -1, 60, TrayIcon::Down, "Beta is DOWN,\r\n1357 Players on EverQuest"},
         {"Beta", 3, 3, TrayIcon::Up, "3 Players on Beta,\r\n1357 Players on EverQuest"},
         {"Beta", 900, 3, TrayIcon::Down, "Beta is not listed,\r\n1357 Players on EverQuest", false},
         {"Abcdefghijklmnopqrstuvwxyz", 9, 3, TrayIcon::Down,
@@ -253,6 +262,47 @@ TEST(PollCycle, HeldReportGoesStaleAtTheLimit) {
     EXPECT_EQ(w.armedInterval, 1000u);
     EXPECT_EQ(w.client.PollFailures, 1u);
     EXPECT_NE(w.client.Buffers.NamesBuffer[0], 0);  // names are never dropped for staleness
+}
+
+// A host that cannot be found is looked up again with the back-off and asked nothing meanwhile; one
+// that answers once found is reported; a report gone stale looks the host up afresh.
+TEST(PollCycle, AHostNotFoundIsLookedUpAgainUntilItIs) {
+    for (const StatusLink missing : {StatusLink::NotFound, StatusLink::NoHost}) {
+        World w;
+        w.link = missing;
+        w.service = AnswerEverything;
+        const uint32_t start = w.now;
+        w.First();
+        w.RunUntil(start + 74000);
+        EXPECT_TRUE(w.sent.empty());
+        EXPECT_EQ(w.opens, 21);  // nine ticks a second apart, ten five apart, two fifteen apart
+        EXPECT_EQ(w.rendered, missing == StatusLink::NoHost
+                                  ? "No status service is set: right-click the tray icon, Options, Service..."
+                                  : "Cannot find the status service at status.example, trying again...");
+        EXPECT_EQ(w.tip, w.rendered);
+        EXPECT_TRUE(w.client.FirstPoll);  // read notifications wait for a socket that is connected
+        w.link = StatusLink::Ready;
+        w.RunUntil(w.now + 15000 + 2000);
+        EXPECT_EQ(w.rendered.substr(0, 8), "Servers\t");
+        EXPECT_FALSE(w.client.FirstPoll);
+        w.service = nullptr;
+        w.RunUntil(w.now + 200000);
+        EXPECT_EQ(w.opens, 23);  // and once more when the report went stale
+    }
+}
+
+// Naming another host forgets both answers; the next tick asks the new one for its names.
+TEST(PollCycle, AnotherHostStartsAfresh) {
+    World w;
+    w.service = AnswerEverything;
+    w.First();
+    w.RunUntil(w.now + 2000);
+    ForgetStatusLink(w.client);
+    w.client.PollTimerId = 0;
+    w.First();
+    EXPECT_EQ(w.opens, 2);
+    EXPECT_EQ(w.sent.back().code, 1);
+    EXPECT_EQ(w.rendered, "Waiting for server names...");
 }
 
 TEST(PollCycle, StaleRuleAcrossTheTickCountWrap) {

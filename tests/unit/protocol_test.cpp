@@ -125,3 +125,33 @@ TEST(Dispatch, BannerBoxTextFallsBackWhenEmpty) {
     r.Receive(WithCode(REQ_BANNER, std::string("Hello\0", 6)));
     EXPECT_STREQ(BannerBoxText(r.buffers), "Hello");
 }
+
+TEST(StatusAddress, HostAndPortAreSplitAndCheckedCharacterByCharacter) {
+    struct Case {
+        const char* text;
+        bool valid;
+        const char* host = "";
+        uint16_t port = 0;
+    };
+    const Case cases[] = {
+        {"eq.example.com", true, "eq.example.com", 24252},
+        {"127.0.0.5:7000", true, "127.0.0.5", 7000},
+        {"host_1-a:1", true, "host_1-a", 1},
+        {"h:65535", true, "h", 65535},
+        {"h:65536", false}, {"h:0", false}, {"h:", false}, {"h:12a", false}, {"h:-1", false},
+        {"h:123456", false}, {":24252", false}, {"", false}, {"a b", false}, {"a&b", false},
+        {"a%b", false}, {"[::1]:5", false}, {"a:1:2", false}, {"\x80x", false},
+    };
+    for (const Case& c : cases) {
+        std::string host;
+        uint16_t port = 0;
+        EXPECT_EQ(SplitStatusAddress(c.text, host, port), c.valid) << c.text;
+        if (c.valid) {
+            EXPECT_EQ(host + ":" + std::to_string(port), std::string(c.host) + ":" + std::to_string(c.port));
+        }
+    }
+    std::string host;
+    uint16_t port = 0;
+    EXPECT_TRUE(SplitStatusAddress(std::string(253, 'a'), host, port));
+    EXPECT_FALSE(SplitStatusAddress(std::string(254, 'a'), host, port));
+}

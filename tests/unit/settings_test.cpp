@@ -1,7 +1,10 @@
 // Tests of the settings load rules and the values a save writes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
 
 #include "settings/memory_store.h"
 #include "settings/settings.h"
@@ -54,9 +57,9 @@ TEST(Settings, UnopenableStoreLeavesDefaults) {
     store.OpenFails = true;
     store.Values["X"] = Dword(5);
     Settings s;
-    EXPECT_TRUE(LoadSettings(s, MemoryStoreSeam(store)));
+    EXPECT_EQ(LoadSettings(s, MemoryStoreSeam(store)), StoreAccess::Unavailable);
     EXPECT_EQ(s.X, 600);
-    EXPECT_TRUE(SaveSettings(s, MemoryStoreSeam(store)));
+    EXPECT_EQ(SaveSettings(s, MemoryStoreSeam(store)), StoreAccess::Unavailable);
 }
 
 TEST(Settings, EachNumberRuleStandsAlone) {
@@ -150,8 +153,8 @@ TEST(Settings, SaveWritesAllValuesInTheirTypes) {
     s.MinPlayers = -7;
     s.PrimaryServer = "Tunare";
     MemoryStore store;
-    EXPECT_FALSE(SaveSettings(s, MemoryStoreSeam(store)));
-    EXPECT_EQ(store.Values.size(), 17u);
+    EXPECT_EQ(SaveSettings(s, MemoryStoreSeam(store)), StoreAccess::Opened);
+    EXPECT_EQ(store.Values.size(), 18u);
     EXPECT_EQ(StoredDword(store, "NotifyChanges"), 0);
     EXPECT_FALSE(Load(store).NotifyChanges);
     EXPECT_EQ(StoredDword(store, "X"), -5);
@@ -203,4 +206,73 @@ TEST(Settings, ServersOwnMinimumsKeepAnyNameAndPassOverBadRecords) {
     EXPECT_EQ(saved.Values.at("ServerMinimums").Data, std::vector<unsigned char>(kept.begin(), kept.end()));
     EXPECT_TRUE(SetServerMinimum(loaded, "Beta", -1) && !SetServerMinimum(loaded, "Beta", 65535));
     EXPECT_EQ(MinimumFor(loaded, "Beta"), 3);
+}
+
+namespace {
+MemoryStore Saved(const Settings& s) {
+    MemoryStore store;
+    SaveSettings(s, MemoryStoreSeam(store));
+    return store;
+}
+}  // namespace
+
+// Any record whose values keep their load rules comes back as it was saved; a new record is the
+// defaults a first run loads.
+TEST(Settings, EveryValueSurvivesARoundTrip) {
+    MemoryStore empty;
+    EXPECT_TRUE(Saved(Settings()).Values == Saved(Load(empty)).Values);
+    std::srand(26);
+    auto text = [](size_t most) {
+        std::string t(static_cast<size_t>(std::rand()) % (most + 1), 'x');
+        for (char& c : t) c = static_cast<char>(1 + std::rand() % 255);
+        return t;
+    };
+    for (int round = 0; round < 200; ++round) {
+        Settings s;
+        s.X = std::rand() - RAND_MAX / 2;
+        s.Width = std::rand() % 4000 + 161;
+        s.Maximized = std::rand() % 2;
+        s.SortOrder = std::rand() % 3;
+        s.MinPlayers = std::rand() % 70000;
+        s.RunOnStartup = std::rand() % 2;
+        s.NotifyChanges = std::rand() % 2;
+        s.TrayShowsCount = std::rand() % 2;
+        s.PrimaryServer = text(259);
+        s.StatusHost = text(259);
+        s.AlertCommand = text(2048);
+        s.AlertWebhook = text(2048);
+        s.WatchedServers = {text(62) + "w"};
+        SetServerMinimum(s, "Own" + text(60), std::rand() % 65535);
+        MemoryStore store = Saved(s);
+        EXPECT_TRUE(Saved(Load(store)).Values == store.Values) << round;
+    }
+}
+
+TEST(Settings, LongAlertTextsAreKeptWholeOrNotAtAll) {
+    for (const size_t length : {2048u, 2049u, 5000u}) {
+        MemoryStore store;
+        store.Values["AlertCommand"] = Text(std::string(length, 'c'));
+        store.Values["StatusHost"] = Text(std::string(length > 2048 ? 260 : 259, 'h'));
+        const Settings s = Load(store);
+        EXPECT_EQ(s.AlertCommand.size(), length == 2048 ? 2048u : 0u);
+        EXPECT_EQ(s.StatusHost.size(), length == 2048 ? 259u : 0u);
+    }
+}
+
+// The README's settings table names every value with its type and default, as the program has them.
+TEST(Settings, ReadmeTableAgrees) {
+    std::ifstream readme(TALLOWIN_SOURCE_DIR "/README.md");
+    std::map<std::string, std::string> rows;  // "| `X` | REG_DWORD | 600 |..." by value name
+    for (std::string line; std::getline(readme, line);)
+        if (line.rfind("| `", 0) == 0 && line.find("| REG_") != std::string::npos)
+            rows[line.substr(3, line.find('`', 3) - 3)] = line;
+    const char* const types[] = {"REG_DWORD", "REG_DWORD", "REG_SZ", "REG_MULTI_SZ", "REG_BINARY"};
+    for (size_t i = 0; i < SETTINGS_COUNT; ++i) {
+        const SettingRule& rule = SETTINGS_TABLE[i];
+        const bool listed = rule.Kind == SettingKind::Number || rule.Kind == SettingKind::Flag;
+        const std::string expected = std::string("| `") + rule.Name + "` | " + types[static_cast<int>(rule.Kind)] +
+                                     " | " + (listed ? std::to_string(rule.Default) : std::string("empty")) + " |";
+        EXPECT_EQ(rows[rule.Name].substr(0, expected.size()), expected);
+    }
+    EXPECT_EQ(rows.size(), SETTINGS_COUNT);
 }

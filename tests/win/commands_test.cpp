@@ -1,6 +1,7 @@
 // Tests under Wine of the pop-up menus, the menu commands and the Options and About dialogs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "app/dialogs_win.h"
 #include "app/tray_win.h"
 #include "status/deliver_win.h"
+#include "status/libraries_win.h"
 #include "status/socket_win.h"
 #include "tests/win/loopback_peer.h"
 
@@ -131,6 +133,7 @@ struct Commands : testing::Test {
         TheApp.Client = StatusClient{};
         TheApp.Client.Buffers = StatusBuffers{names, 0, status, 0, banner, 0};
         TheApp.Client.ReportText = report;
+        TheApp.Client.Link = StatusLink::Ready;  // the socket is connected to the peer already
         SetDefaultSettings(TheApp.UserSettings);
         window = CreateWindowExA(0, MAKEINTATOM(TheApp.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, 600, 10, 300, 400,
                                  nullptr, nullptr, TheApp.Instance, nullptr);
@@ -191,14 +194,52 @@ TEST_F(Commands, AlertRunsCloseTheirHandlesAndFailuresAreRecentChangesNotBoxes) 
     EXPECT_EQ(OpenHandles(), before);
     TheApp.UserSettings.AlertCommand = "C:\\no\\such\\program.exe";
     DeliverNotice(window, notice);  // six runs that fail alike: one line
-    SendMessageA(window, WM_WEBHOOKFAILED, 404, 0);
-    SendMessageA(window, WM_WEBHOOKFAILED, 12029, 0);
     PumpMessages(300);
     const std::vector<std::string>& recent = TheApp.Client.Alerts.Recent;
-    ASSERT_EQ(recent.size(), 3u);
-    const char* lines[] = {"Webhook failed: error 12029", "Webhook failed: 404", "Alert command failed: error 2"};
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(recent[i].substr(6), lines[i]);
+    ASSERT_EQ(recent.size(), 1u);
+    EXPECT_EQ(recent[0].substr(6), "Alert command failed: error 2");
     EXPECT_TRUE(boxes.Texts().empty());
+}
+
+// Runs still going at the time limit end with what they started; of 65 waiting, the oldest is dropped.
+TEST_F(Commands, RunsEndAtTheTimeLimitAndWaitingRunsAreBounded) {
+    char script[MAX_PATH];
+    std::strcpy(script + GetTempPathA(MAX_PATH - 20, script), "tallowin_hang.bat");
+    FILE* file = std::fopen(script, "w");
+    ASSERT_TRUE(file && std::fputs("@notepad.exe\n", file) >= 0 && std::fclose(file) == 0);
+    AlertNotice notice{};
+    notice.Changes.assign(4, AlertChange{"Hang", ServerState::Down, -1, 3, "Hang is DOWN"});
+    TheApp.UserSettings.AlertCommand = std::string("\"") + script + "\"";
+    DeliverNotice(window, notice);  // four that wait for notepad
+    std::vector<std::string> problems;
+    for (int i = 0; i < 65; ++i) QueueAlertRun("C:\\no\\such\\program.exe", std::u16string(2, u'\0'), "W" + std::to_string(i), problems);
+    for (int waited = 0; !FindWindowA("Notepad", nullptr) && waited < 100; ++waited) Sleep(100);
+    Sleep(1000);
+    EXPECT_FALSE(StartAlertRuns(1000, problems));  // the 64 waiting then fail to start
+    const std::string ended = "Alert command for Hang ended after 1 s";
+    EXPECT_EQ(problems, (std::vector<std::string>{"Alert command for W0 dropped: too many waiting", ended, ended, ended, ended,
+                                                  "Alert command failed: error 2"}));
+    for (int waited = 0; FindWindowA("Notepad", nullptr) && waited < 50; ++waited) Sleep(100);
+    EXPECT_EQ(FindWindowA("Notepad", nullptr), nullptr);
+    if (FindWindowA("Notepad", nullptr)) std::system("taskkill /f /im notepad.exe");  // they would hold the test's output
+    DeleteFileA(script);
+}
+
+// A library beside the program is never loaded for a system one, by full path or with the search flags.
+TEST(SystemLibraries, ComeFromTheSystemFolderOnly) {
+    char exe[MAX_PATH];
+    std::string folder(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));
+    folder.resize(folder.rfind('\\') + 1);
+    const std::string planted = folder + "tallowin_planted.dll";
+    ASSERT_TRUE(CopyFileA((folder + "planted\\comdlg32.dll").c_str(), planted.c_str(), FALSE));
+    for (const bool flags : {false, true}) {
+        if (flags) SearchSystemFolderOnly();
+        EXPECT_EQ(SystemSearchFlags, flags);
+        EXPECT_EQ(LoadSystemLibrary("tallowin_planted.dll"), nullptr) << flags;
+        EXPECT_NE(LoadSystemLibrary("version.dll"), nullptr) << flags;
+    }
+    EXPECT_EQ(LoadLibraryA("tallowin_planted.dll"), nullptr);  // not even a search by name looks beside the program
+    DeleteFileA(planted.c_str());
 }
 
 TEST_F(Commands, TheAlertItemsShowThePauseAndTheRecentChanges) {

@@ -117,7 +117,7 @@ int OpenHandles() {
 SOCKET ConnectedStatusSocket(const char* address) {
     if (!StartWinsock()) return INVALID_SOCKET;
     SOCKET s = CreateStatusSocket();
-    const hostent* host = ResolveStatusHost(address);
-    if (s == INVALID_SOCKET || !host || !ConnectStatusSocket(s, host)) return INVALID_SOCKET;
+    sockaddr_in peer;
+    if (s == INVALID_SOCKET || !ResolveStatusAddress(address, peer) || !ConnectStatusSocket(s, peer)) return INVALID_SOCKET;
     return s;
 }

@@ -113,7 +113,7 @@ TEST_F(TestKey, SaveWritesEveryValueAndEmptyTextsAsOneZeroByte) {
     s.PrimaryServer = "Luclin";
     s.RunOnStartup = true;
     s.MinPlayers = -2;
-    EXPECT_FALSE(SaveSettings(s, RegistryStoreSeam(store)));
+    EXPECT_EQ(SaveSettings(s, RegistryStoreSeam(store)), StoreAccess::Opened);
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(Query("EverquestExe", type, data));

@@ -45,16 +45,24 @@ Bytes Answer(const unsigned char* code, size_t size, unsigned char fill) {
 }
 }  // namespace
 
-TEST(SocketSetup, UnresolvableHostHasNoEntry) {
+TEST(SocketSetup, HostsAreLookedUpWithTheirPorts) {
     ASSERT_TRUE(StartWinsock());
-    EXPECT_EQ(ResolveStatusHost("no..such.host"), nullptr);
+    sockaddr_in address;
+    EXPECT_FALSE(ResolveStatusAddress("no..such.host", address));
+    EXPECT_FALSE(ResolveStatusAddress("", address));
+    ASSERT_TRUE(ResolveStatusAddress("127.0.0.98:7000", address));
+    EXPECT_EQ(ntohs(address.sin_port), 7000);
+    EXPECT_EQ(ntohl(address.sin_addr.s_addr), 0x7F000062u);
+    ASSERT_TRUE(ResolveStatusAddress("localhost", address));
+    EXPECT_EQ(ntohs(address.sin_port), 24252);
 }
 
-TEST(SocketSetup, StatusHostComesFromTheEnvironment) {
+TEST(SocketSetup, StatusHostComesFromTheEnvironmentThenTheSetting) {
     _putenv("TALLOWIN_STATUS_HOST=127.0.0.99");
-    EXPECT_STREQ(StatusHostName(), "127.0.0.99");
+    EXPECT_EQ(StatusHostFor("status.example"), "127.0.0.99");
     _putenv("TALLOWIN_STATUS_HOST=");
-    EXPECT_STREQ(StatusHostName(), TALLOWIN_DEFAULT_STATUS_HOST);
+    EXPECT_EQ(StatusHostFor("status.example"), "status.example");
+    EXPECT_EQ(StatusHostFor(""), TALLOWIN_DEFAULT_STATUS_HOST);
 }
 
 TEST_F(SocketPath, RequestsAreTheFourByteCodes) {

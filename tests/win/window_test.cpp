@@ -42,6 +42,7 @@ struct MainWindow : testing::Test {
         report[0] = banner[0] = 0;
         TheApp.Client.Buffers = StatusBuffers{names, 0, status, 0, banner, 0};
         TheApp.Client.ReportText = report;
+        TheApp.Client.Link = StatusLink::Ready;  // the socket is connected to the peer already
         SetDefaultSettings(TheApp.UserSettings);
         const Settings& s = TheApp.UserSettings;
         window = CreateWindowExA(0, MAKEINTATOM(TheApp.ClassAtom), "Tallowin", WS_OVERLAPPEDWINDOW, s.X, s.Y, s.Width,
