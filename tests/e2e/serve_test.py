@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The real Prometheus scrapes tallowin-query serve against the simulator: it reads a server's count back, and
-the change after the simulator's; a silent client is closed, crowds of idle ones (beyond the descriptor limit,
+the change after the simulator's, and natively a rename; a silent client is closed, crowds of idle ones (beyond the descriptor limit,
 natively) hold up no scrape; when the service falls silent, tallowin_up goes to 0, the servers' series go stale
 and the shipped rule (its wait shortened) fires in Prometheus's alerts."""
 import argparse, json, os, re, resource, shutil, signal, socket, subprocess, sys, tempfile, time, urllib.parse, urllib.request
@@ -24,9 +24,9 @@ def check(what, ok):
     if not ok:
         failures.append(what)
 
-def write_scenario(path, luclin, silent=False):
+def write_scenario(path, luclin, silent=False, first="Test"):
     with open(path + ".new", "w") as f:
-        json.dump({"servers": [{"name": "Test", "group": 1, "players": 3},
+        json.dump({"servers": [{"name": first, "group": 1, "players": 3},
                                {"name": "Luclin", "group": 2, "players": luclin, "zones": 41}], "silent": silent,
                    "inject": [{"kind": "oversize"}]}, f)
     os.replace(path + ".new", path)
@@ -97,7 +97,7 @@ with tempfile.TemporaryDirectory() as tmp:
         check("an oversize datagram is counted", 'tallowin_status_failures_total{reason="oversize"} 1\n' in
               get(f"http://{exporter_at}/metrics"))
         check("Prometheus reads the count back", wait_for(lambda: luclin_in_prometheus() == 1402, 60))
-        write_scenario(scenario, 77)
+        write_scenario(scenario, 77, first="Tested")  # a rename that keeps the count of servers
         crowd = idle(300 if native else 200)
         check("a scrape is answered within a second while %d idle connections are open" % len(crowd),
               scraped_within_a_second())
@@ -114,7 +114,10 @@ with tempfile.TemporaryDirectory() as tmp:
         # The next status request fetches the new count, and its answer shows at once.
         check("Prometheus reads the changed count", wait_for(lambda: luclin_in_prometheus() == 77, 30))
 
-        write_scenario(scenario, 77, silent=True)
+        if native:  # the names are asked for once a minute
+            check("the renamed server is relabelled within two minutes", wait_for(
+                lambda: 'tallowin_server_players{server="Tested"} 3\n' in get(f"http://{exporter_at}/metrics"), 75))
+        write_scenario(scenario, 77, silent=True, first="Tested")
         check("the silent service's alert fires in Prometheus", wait_for(lambda: any(
             a["labels"]["alertname"] == "EverQuestStatusSilent" and a["state"] == "firing"
             for a in prometheus("alerts")["alerts"]), 60))

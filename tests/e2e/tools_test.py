@@ -112,7 +112,7 @@ with tempfile.TemporaryDirectory() as tmp:
                         ("swapped files", ["decode", status, names]), ("not a history file", ["history", big]),
                         ("missing history", ["history", "/nonexistent"]), ("an endless history", ["history", "/dev/zero"]),
                         ("an endless answer", ["decode", "/dev/zero", status]),
-                        ("an option history does not use", ["history", big, "--json"]),
+                        ("an option decode does not use", ["decode", names, status, "--timeout", "5"]),
                         ("--primary without --json", ["decode", names, status, "--primary", "Zek"])]:
         r = subprocess.run([*args.wrapper, args.query, *words], capture_output=True)
         check(what + " exits 2 with a message", r.returncode == 2 and r.stderr)
