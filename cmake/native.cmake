@@ -46,7 +46,7 @@ endif()
 
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  set(FUZZ_SOURCES_http tools/query/http.cpp)
+  set(FUZZ_SOURCES_http query/http.cpp)
   foreach(target dispatch decode settings history history_sealed http)
     string(REPLACE "_sealed" "" source ${target})
     add_executable(fuzz_${target} tests/fuzz/fuzz_${source}.cpp ${CORE_SOURCES} ${FUZZ_SOURCES_${target}})
@@ -72,12 +72,13 @@ file(CONFIGURE OUTPUT ${GENERATED}/tools/statusd/default_scenario.h
   CONTENT "// The simulator's built-in scenario (generated from scenarios/default.json).\nconst char* const DEFAULT_SCENARIO_JSON = R\"json(\${DEFAULT_SCENARIO})json\";\n")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/statusd/scenarios/default.json)
 
-add_executable(tallowin-statusd tools/statusd/statusd.cpp tools/statusd/scenario.cpp)
+add_executable(tallowin-statusd tools/statusd/statusd.cpp tools/statusd/scenario.cpp query/text.cpp)
+target_compile_definitions(tallowin-statusd PRIVATE TALLOWIN_VERSION="${PROJECT_VERSION}")
 target_include_directories(tallowin-statusd PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(tallowin-statusd PRIVATE tallowin_core)
 
 add_executable(statusd_tests tests/unit/scenario_test.cpp tests/unit/query_test.cpp tests/unit/exporter_test.cpp
-  tools/statusd/scenario.cpp tools/query/query.cpp tools/query/exposition.cpp tools/query/http.cpp)
+  tests/unit/answers.cpp tools/statusd/scenario.cpp ${QUERY_CORE})
 target_include_directories(statusd_tests PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS} ${GENERATED})
 target_link_libraries(statusd_tests PRIVATE tallowin_core_checked GTest::gtest_main)
 add_test(NAME statusd_tests COMMAND statusd_tests)
@@ -89,8 +90,14 @@ if(Python3_FOUND)
             --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
   add_test(NAME serve_prometheus
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/serve_test.py
-            --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>)
+            --statusd $<TARGET_FILE:tallowin-statusd> --query $<TARGET_FILE:tallowin-query>
+            --rules ${CMAKE_SOURCE_DIR}/deploy/prometheus/tallowin-rules.yml)
   set_tests_properties(serve_prometheus PROPERTIES TIMEOUT 300)
   # The release step's rules (tools/release/release.py).
   add_test(NAME release_rules COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/unit/release_test.py)
 endif()
+
+# The shipped alerting rules: well formed, and each proven on series that fire it and series that do not.
+add_test(NAME prometheus_rules COMMAND promtool check rules ${CMAKE_SOURCE_DIR}/deploy/prometheus/tallowin-rules.yml)
+add_test(NAME prometheus_rules_test COMMAND promtool test rules tallowin-rules.test.yml
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/deploy/prometheus)

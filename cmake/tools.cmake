@@ -1,16 +1,20 @@
 # The command-line companion, built from the core in both trees.
 if(WIN32)
-  set(QUERY_UDP tools/query/udp_win.cpp tools/query/net_win.cpp)
+  set(QUERY_SYSTEM query/udp_win.cpp query/net_win.cpp query/process_win.cpp)
 else()
-  set(QUERY_UDP tools/query/udp_posix.cpp tools/query/net_posix.cpp)
+  set(QUERY_SYSTEM query/udp_posix.cpp query/net_posix.cpp query/process_posix.cpp)
 endif()
-# The serve command's portable part, also linked into the native unit tests.
-set(QUERY_SERVE tools/query/serve.cpp tools/query/exposition.cpp tools/query/http.cpp)
-add_executable(tallowin-query tools/query/query_main.cpp tools/query/query.cpp ${QUERY_SERVE} ${QUERY_UDP})
-target_compile_definitions(tallowin-query PRIVATE TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}")
+# The companion's portable part, also linked into the native unit tests.
+set(QUERY_CORE query/query.cpp query/text.cpp query/exposition.cpp query/http.cpp)
+add_executable(tallowin-query query/query_main.cpp query/serve.cpp ${QUERY_CORE} ${QUERY_SYSTEM})
+target_compile_definitions(tallowin-query PRIVATE TALLOWIN_DEFAULT_STATUS_HOST="${TALLOWIN_STATUS_HOST}"
+                           TALLOWIN_VERSION="${PROJECT_VERSION}")
 target_include_directories(tallowin-query PRIVATE ${CMAKE_SOURCE_DIR} ${TOOL_HEADERS})
 target_link_libraries(tallowin-query PRIVATE tallowin_core)
 if(WIN32)
-  target_link_libraries(tallowin-query PRIVATE ws2_32)
+  target_link_libraries(tallowin-query PRIVATE ws2_32 psapi)
   target_link_options(tallowin-query PRIVATE -static)
+else()
+  find_package(Threads REQUIRED)
+  target_link_libraries(tallowin-query PRIVATE Threads::Threads)
 endif()

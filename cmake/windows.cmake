@@ -160,7 +160,8 @@ if(TALLOWIN_STATUSD AND PYTHON3)
     set_tests_properties(query_win PROPERTIES RUN_SERIAL TRUE TIMEOUT 300 LABELS win)
     add_test(NAME serve_win
       COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/serve_test.py --statusd ${TALLOWIN_STATUSD}
-              --query $<TARGET_FILE:tallowin-query> --address 127.0.0.75 --wrapper ${CMAKE_CROSSCOMPILING_EMULATOR})
+              --query $<TARGET_FILE:tallowin-query> --rules ${CMAKE_SOURCE_DIR}/deploy/prometheus/tallowin-rules.yml
+              --address 127.0.0.75 --wrapper ${CMAKE_CROSSCOMPILING_EMULATOR})
     set_tests_properties(serve_win PROPERTIES RUN_SERIAL TRUE TIMEOUT 300 LABELS win)
   endif()
   add_test(NAME e2e_stale COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_stale.py ${E2E_ARGS})

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks that the layers include downwards only: app/ over status/ over settings/, view/ and res/.
+# Checks that the layers include downwards only: app/ over status/ over settings/, view/ and res/; the
+# companion in query/ stands beside app/, over the same core, and nothing below includes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bad=0
@@ -12,8 +13,9 @@ check() {  # FOLDER FORBIDDEN-FOLDERS...
         fi
     done
 }
-check status app
-check settings app status view
-check view app status settings
-check res app status settings view
+check status app query
+check settings app status view query
+check view app status settings query
+check res app status settings view query
+check query app
 exit $bad

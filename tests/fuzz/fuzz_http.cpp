@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tools/query/http.h"
+#include "query/http.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

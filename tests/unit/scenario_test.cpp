@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "status/protocol.h"
-#include "tools/query/query.h"
+#include "query/query.h"
 #include "tools/statusd/scenario.h"
 
 TEST(Scenario, DefaultScenarioDecodesToItsServers) {
@@ -36,6 +36,9 @@ TEST(Scenario, RawAnswersFaultsAndInjections) {
     EXPECT_EQ(scenario.Injections[1].Bytes.size(), RECEIVE_SIZE + 1);
     EXPECT_EQ(scenario.Injections[1].Count, 3);
     EXPECT_EQ(scenario.Injections[2].Bytes, (Datagram{0xFF, 0xFF, 0x02, 0x00}));
+    // Names go out in the service's code page.
+    ASSERT_TRUE(ParseScenario(R"({"servers":[{"name":"Caf\u00e9","group":1,"players":1}]})", scenario, error)) << error;
+    EXPECT_EQ(std::string(scenario.NamesAnswer.begin() + 6, scenario.NamesAnswer.end()), std::string("Caf\xE9\0", 5));
 }
 
 TEST(Scenario, RejectsWhatTheServiceCannotSend) {
@@ -47,6 +50,7 @@ TEST(Scenario, RejectsWhatTheServiceCannotSend) {
         R"({"servers":[{"name":"A","group":1,"players":"UP"}]})",
         R"({"servers":[{"name":"A","group":1,"players":1}],"names_hex":"abc"})",
         R"({"servers":[{"name":"A","group":1,"players":1}],"inject":[{"kind":"loud"}]})",
+        R"({"servers":[{"name":"\u20ac","group":1,"players":1}]})",  // no Latin-1 character
     };
     for (const char* text : bad) {
         Scenario scenario;

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "query/text.h"
 #include "status/protocol.h"
 #include "tools/statusd/default_scenario.h"
 
@@ -23,8 +24,15 @@ void Put16(Datagram& bytes, unsigned value) {
 
 Datagram WithCode(const unsigned char* code) { return Datagram(code, code + REQUEST_SIZE); }
 
+// The scenario's text (JSON, so UTF-8) in the service's code page, Latin-1, as the service sends it.
+std::string ServiceText(const std::string& utf8, const char* what) {
+    std::string latin1;
+    if (!Utf8ToLatin1(utf8, latin1)) throw std::runtime_error(std::string(what) + " must be Latin-1 text");
+    return latin1;
+}
+
 Server ReadServer(const json& entry, int& group) {
-    Server server{entry.at("name").get<std::string>(), false, 0, entry.value("zones", 0)};
+    Server server{ServiceText(entry.at("name").get<std::string>(), "a name"), false, 0, entry.value("zones", 0)};
     group = entry.value("group", 2);
     const json& players = entry.at("players");
     if (players.is_string()) {
@@ -127,7 +135,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
         const json doc = json::parse(text);
         scenario = Scenario{};
         BuildAnswers(doc.at("servers"), scenario);
-        const std::string banner = doc.value("banner", std::string());
+        const std::string banner = ServiceText(doc.value("banner", std::string()), "the banner");
         scenario.BannerAnswer = WithCode(REQ_BANNER);
         scenario.BannerAnswer.insert(scenario.BannerAnswer.end(), banner.begin(), banner.end());
         scenario.BannerAnswer.push_back(0);

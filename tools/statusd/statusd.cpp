@@ -179,6 +179,10 @@ bool WriteFile(const std::string& path, const Datagram& bytes) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Status service simulator for Tallowin: answers names, status and banner requests on loopback"};
+    app.set_version_flag("--version", std::string("tallowin-statusd ") + TALLOWIN_VERSION);
+    app.option_defaults()->always_capture_default();
+    app.footer("Exit codes: 0 stopped (--max-seconds, SIGINT or SIGTERM) or answers written; 2 bad usage, a scenario\n"
+               "that cannot be read or is no scenario, or an address that cannot be served on.");
     std::string address = "127.0.0.1", scenarioPath, logPath, answersDir;
     int port = STATUS_PORT;
     double maxSeconds = 3600;
@@ -189,7 +193,11 @@ int main(int argc, char** argv) {
     app.add_option("--log", logPath, "request log, one JSON object per line (standard output when left out)");
     app.add_option("--max-seconds", maxSeconds, "stop after this long")->check(CLI::Range(0.1, 7.0 * 86400));
     app.add_option("--write-answers", answersDir, "write names.bin, status.bin and banner.bin to this folder and exit");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
 
     std::string text = DEFAULT_SCENARIO_JSON, error;
     if (!scenarioPath.empty() && !ReadFile(scenarioPath, text)) {

@@ -1,32 +1,41 @@
 // The query tool's UDP socket over Winsock.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "tools/query/udp.h"
+#include "query/udp.h"
 
 bool UdpConnect(const std::string& host, uint16_t port, UdpLink& link, std::string& error) {
     WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 0), &data) != 0) {
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         error = "cannot start Winsock";
         return false;
     }
-    hostent* entry = gethostbyname(host.c_str());
-    if (!entry || entry->h_addrtype != AF_INET) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
         error = "cannot resolve " + host;
+        WSACleanup();
         return false;
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    std::memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
-    address.sin_port = htons(port);
-    const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (s != INVALID_SOCKET) closesocket(s);
+    SOCKET s = INVALID_SOCKET;
+    for (const addrinfo* a = found; a && s == INVALID_SOCKET; a = a->ai_next) {
+        s = socket(a->ai_family, SOCK_DGRAM, 0);
+        if (s != INVALID_SOCKET && connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
+            closesocket(s);
+            s = INVALID_SOCKET;
+        }
+    }
+    freeaddrinfo(found);
+    if (s == INVALID_SOCKET) {
         error = "cannot connect to " + host;
+        WSACleanup();
         return false;
     }
     link.Socket = static_cast<intptr_t>(s);
@@ -46,11 +55,14 @@ long UdpReceive(const UdpLink& link, unsigned char* buffer, size_t room, int tim
     timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     if (select(0, &readable, nullptr, nullptr, &wait) <= 0) return 0;
     const int n = recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(room), 0);
-    return n < 0 ? -1 : n;  // an oversize datagram fails with WSAEMSGSIZE
+    if (n >= 0) return n;
+    return WSAGetLastError() == WSAEMSGSIZE ? UDP_OVERSIZE : -1;
 }
 
+// Each open link holds one start of Winsock: a link never opened holds none.
 void UdpClose(UdpLink& link) {
-    if (link.Socket != -1) closesocket(static_cast<SOCKET>(link.Socket));
+    if (link.Socket == -1) return;
+    closesocket(static_cast<SOCKET>(link.Socket));
     link.Socket = -1;
     WSACleanup();
 }

@@ -1,7 +1,8 @@
 // The exporter's HTTP side without sockets: the request reader, the answers and one connection's state.
-#include "tools/query/http.h"
+#include "query/http.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 // A read position over bytes from the network: nothing is read at or past Size, whatever they say.
@@ -62,23 +63,58 @@ Step LineEnd(ByteCursor& in) {
     return in.Take('\n') ? Step::Done : Step::Bad;
 }
 
-Step ReadHead(ByteCursor& in, Span& method, Span& target) {
-    Step step = Field(in, IsTokenChar, ' ', method);
-    if (step == Step::Done) step = Field(in, IsTargetChar, ' ', target);
+unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
+
+bool SpanIsFolded(const unsigned char* bytes, const Span& span, const char* text) {
+    if (span.Length != std::strlen(text)) return false;
+    for (size_t i = 0; i < span.Length; ++i)
+        if (Lower(bytes[span.At + i]) != static_cast<unsigned char>(text[i])) return false;
+    return true;
+}
+
+struct Head {
+    Span Method, Target;
+    unsigned char Minor = 0;  // HTTP/1.x
+    int Hosts = 0;            // Host header lines
+};
+
+Step ReadHead(ByteCursor& in, Head& head) {
+    Step step = Field(in, IsTokenChar, ' ', head.Method);
+    if (step == Step::Done) step = Field(in, IsTargetChar, ' ', head.Target);
     if (step == Step::Done) step = Literal(in, "HTTP/1.");
     if (step != Step::Done) return step;
     if (in.AtEnd()) return Step::More;
     if (!IsDigit(in.Peek())) return Step::Bad;
-    ++in.At;
+    head.Minor = static_cast<unsigned char>(in.Bytes[in.At++] - '0');
     if ((step = LineEnd(in)) != Step::Done) return step;
     for (;;) {
         if (in.AtEnd()) return Step::More;
         if (in.Peek() == '\r' || in.Peek() == '\n') return LineEnd(in);
         Span name;
         if ((step = Field(in, IsTokenChar, ':', name)) != Step::Done) return step;
+        if (SpanIsFolded(in.Bytes, name, "host")) ++head.Hosts;
         in.TakeWhile(IsValueChar);
         if ((step = LineEnd(in)) != Step::Done) return step;
     }
+}
+
+// The path of a target in origin form (/metrics) or absolute form (http://host:port/metrics, whose
+// empty path is /); false for any other form.
+bool TargetPath(const unsigned char* bytes, const Span& target, Span& path) {
+    path = target;
+    if (bytes[target.At] != '/') {
+        for (const char* scheme : {"http://", "https://"}) {
+            const Span start{target.At, std::strlen(scheme)};
+            if (target.Length < start.Length || !SpanIsFolded(bytes, start, scheme)) continue;
+            size_t at = target.At + start.Length;
+            const size_t end = target.At + target.Length;
+            while (at < end && bytes[at] != '/' && bytes[at] != '?') ++at;
+            path = Span{at, end - at};
+            return true;
+        }
+        return false;
+    }
+    return true;
 }
 
 bool SpanIs(const unsigned char* bytes, const Span& span, const char* text) {
@@ -93,50 +129,64 @@ const char* const INDEX_PAGE =
 
 HttpRequest ReadHttpRequest(const unsigned char* bytes, size_t n) {
     ByteCursor in{bytes, n < HTTP_HEAD_LIMIT ? n : HTTP_HEAD_LIMIT};
-    Span method, target;
-    const Step step = ReadHead(in, method, target);
+    Head head;
+    const Step step = ReadHead(in, head);
     HttpRequest request;
     if (step == Step::More) {
         request.Route = n >= HTTP_HEAD_LIMIT ? HttpRoute::TooLarge : HttpRoute::Incomplete;
         return request;
     }
-    if (step == Step::Bad) {
+    Span path;
+    // HTTP/1.1 names its host exactly once.
+    if (step == Step::Bad || head.Hosts > 1 || (head.Minor >= 1 && head.Hosts == 0) ||
+        !TargetPath(bytes, head.Target, path)) {
         request.Route = HttpRoute::BadRequest;
         return request;
     }
-    request.HeadOnly = SpanIs(bytes, method, "HEAD");
-    if (!request.HeadOnly && !SpanIs(bytes, method, "GET")) {
+    request.HeadOnly = SpanIs(bytes, head.Method, "HEAD");
+    if (!request.HeadOnly && !SpanIs(bytes, head.Method, "GET")) {
         request.Route = HttpRoute::MethodNotAllowed;
         return request;
     }
-    if (bytes[target.At] != '/') {
-        request.Route = HttpRoute::BadRequest;
-        return request;
-    }
-    Span path = target;
-    const void* query = std::memchr(bytes + target.At, '?', target.Length);
-    if (query) path.Length = static_cast<size_t>(static_cast<const unsigned char*>(query) - (bytes + target.At));
-    request.Route = SpanIs(bytes, path, "/metrics") ? HttpRoute::Metrics
-                    : SpanIs(bytes, path, "/")      ? HttpRoute::Index
-                                                    : HttpRoute::NotFound;
+    const void* query = std::memchr(bytes + path.At, '?', path.Length);
+    if (query) path.Length = static_cast<size_t>(static_cast<const unsigned char*>(query) - (bytes + path.At));
+    request.Route = SpanIs(bytes, path, "/metrics")                    ? HttpRoute::Metrics
+                    : path.Length == 0 || SpanIs(bytes, path, "/")     ? HttpRoute::Index
+                                                                       : HttpRoute::NotFound;
     return request;
 }
 
-bool ParseListenAddress(const std::string& text, uint32_t& address, uint16_t& port) {
+namespace {
+// Four parts of one to three digits, none above 255 and none with a leading zero.
+bool IsPlainIpv4(const std::string& text) {
     ByteCursor in{reinterpret_cast<const unsigned char*>(text.data()), text.size()};
-    uint32_t parts[5] = {};
-    for (int i = 0; i < 5; ++i) {
-        const size_t start = in.At;
-        const size_t digits = in.TakeWhile(IsDigit);
-        if (digits == 0 || digits > 5) return false;
-        for (size_t k = start; k < in.At; ++k) parts[i] = parts[i] * 10 + (in.Bytes[k] - '0');
-        if (i < 3 && !in.Take('.')) return false;
-        if (i == 3 && !in.Take(':')) return false;
-        if (i < 4 && parts[i] > 255) return false;
+    for (int part = 0; part < 4; ++part) {
+        const size_t start = in.At, digits = in.TakeWhile(IsDigit);
+        if (digits == 0 || digits > 3 || (digits > 1 && text[start] == '0') || std::stoi(text.substr(start, digits)) > 255)
+            return false;
+        if (part < 3 && !in.Take('.')) return false;
     }
-    if (!in.AtEnd() || parts[4] == 0 || parts[4] > 65535) return false;
-    address = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
-    port = static_cast<uint16_t>(parts[4]);
+    return in.AtEnd();
+}
+}  // namespace
+
+bool ParseListenAddress(const std::string& text, std::string& host, uint16_t& port) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return false;
+    std::string address = text.substr(0, colon);
+    const std::string portText = text.substr(colon + 1);
+    if (portText.empty() || portText.size() > 5 || portText[0] == '0' ||
+        portText.find_first_not_of("0123456789") != std::string::npos || std::stoul(portText) > 65535)
+        return false;
+    if (address.size() >= 2 && address.front() == '[' && address.back() == ']') {
+        address = address.substr(1, address.size() - 2);  // the system's reader of addresses checks the rest
+        if (address.find(':') == std::string::npos || address.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos)
+            return false;
+    } else if (!address.empty() && !IsPlainIpv4(address)) {
+        return false;
+    }
+    host = address;
+    port = static_cast<uint16_t>(std::stoul(portText));
     return true;
 }
 
@@ -172,7 +222,7 @@ void HttpAnswer(HttpConnection& c, const HttpRequest& request, const std::shared
     default: break;
     }
     const bool metrics = request.Route == HttpRoute::Metrics;
-    const size_t length = metrics ? page->size() + tail.size() : std::strlen(body);
+    const size_t length = metrics ? (page ? page->size() : 0) + tail.size() : std::strlen(body);
     c.Head.assign("HTTP/1.1 ").append(status).append("\r\nContent-Type: ").append(type);
     c.Head.append("\r\nContent-Length: ").append(std::to_string(length));
     if (request.Route == HttpRoute::MethodNotAllowed) c.Head.append("\r\nAllow: GET, HEAD");

@@ -16,12 +16,15 @@ struct HttpRequest {
 };
 
 // What the bytes received so far ask for. Incomplete until the head has ended with a blank line;
-// BadRequest as soon as a byte shows it malformed; TooLarge when HTTP_HEAD_LIMIT bytes hold no end.
-// Only GET and HEAD are served; the query after '?' is ignored.
+// BadRequest as soon as a byte shows it malformed, and for an HTTP/1.1 head without one Host header;
+// TooLarge when HTTP_HEAD_LIMIT bytes hold no end. Only GET and HEAD are served; the target is a path
+// or an absolute URL (http://host/path), and the query after '?' is ignored.
 HttpRequest ReadHttpRequest(const unsigned char* bytes, size_t n);
 
-// An IPv4 address with its port, as "127.0.0.1:24253"; the address in host order.
-bool ParseListenAddress(const std::string& text, uint32_t& address, uint16_t& port);
+// The --listen address: "127.0.0.1:24253", "[::1]:24253", or ":24253" for every interface (host
+// empty). Only numeric addresses; an IPv4 part with a leading zero, which some readers take as
+// octal, is refused.
+bool ParseListenAddress(const std::string& text, std::string& host, uint16_t& port);
 
 enum class HttpPhase { Reading, Writing, Draining };
 
@@ -30,7 +33,7 @@ enum class HttpPhase { Reading, Writing, Draining };
 struct HttpConnection {
     intptr_t Socket = -1;
     HttpPhase Phase = HttpPhase::Reading;
-    uint32_t Opened = 0;
+    uint64_t Arrival = 0;   // its place among the connections accepted, oldest first
     uint32_t Deadline = 0;  // ms clock; the phase ends here, and the connection with it
     unsigned char In[HTTP_HEAD_LIMIT];
     size_t Received = 0;
@@ -43,7 +46,8 @@ struct HttpConnection {
 // Takes n more bytes, just received after the others in In; says what the request asks for once it
 // can. The request is read at most twice whatever the bytes arrive in, not once per arrival.
 HttpRequest HttpTakeBytes(HttpConnection& connection, size_t n);
-// Puts the answer to a request in place; page and tail are the metrics, used for a metrics request.
+// Puts the answer to a request in place; page (which may be null) and tail are the metrics, used for
+// a metrics request.
 void HttpAnswer(HttpConnection& connection, const HttpRequest& request,
                 const std::shared_ptr<const std::string>& page, const std::string& tail);
 // The next bytes of the answer to send; n is 0 once all are sent.

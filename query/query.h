@@ -18,14 +18,15 @@ struct QueryResult {
 };
 
 QueryResult DecodeAnswers(const Answer& names, const Answer& status, const std::string& primary);
-// One JSON object: report, servers, total_players, primary_players, names_rejected.
+// One JSON object: report (the terminal's text), servers, total_players, primary_players (only when the
+// primary server is listed; null while it is DOWN), names_rejected. A missing count is null.
 std::string QueryJson(const QueryResult& result);
 // Whether an answer of this kind can be handed to the decoder: the right code, at most 4096 bytes.
 bool IsAnswerOf(const Answer& answer, const unsigned char* code);
-// Puts the report's server lines and the server list in the order of a stored SortOrder.
+// Puts the server list in the order of a stored SortOrder.
 void SortResult(QueryResult& result, int32_t sortOrder);
-// One line of JSON for the watch command: time, servers, total_players and, when asked for,
-// primary_players; for a decoder message, time and error.
+// One line of JSON for the watch command: time, servers, total_players and, when asked for and
+// listed, primary_players; for a decoder message, time and error.
 std::string WatchJsonLine(const QueryResult& result, const std::string& time, bool withPrimary);
 std::string WatchErrorJsonLine(const std::string& time, const std::string& error);
 
@@ -35,11 +36,9 @@ std::string HistoryCsv(const History& history, const ServerHistory* only);
 // One line per server: its samples, the first and last time, and its peak with the time.
 std::string HistorySummary(const History& history, const ServerHistory* only);
 
-// A name from the network as text for a terminal or a file: every control byte (C0, DEL and C1) as
-// \xNN, so that none can move the cursor, recolour the screen or break a line.
-std::string InertText(const std::string& text);
 // A CSV field that a spreadsheet takes as text: control bytes made inert, a start that would make a
 // formula (=, +, -, @, tab, carriage return) behind a quote mark, and quoted where it must be.
 std::string CsvCell(const std::string& text);
-// The report for a terminal: the decoder's text with every name made inert.
+// The report for a terminal, written from the server list in its order: a header line, one line a
+// server with its name made inert, and the total; a decoder message made inert.
 std::string TerminalReport(const QueryResult& result);

@@ -15,10 +15,14 @@ struct NetWaitItem {
     bool Readable, Writable, Broken;
 };
 
-// A listening socket on an IPv4 address (host order), non-blocking; -1 with a message in error.
-intptr_t NetListen(uint32_t address, uint16_t port, std::string& error);
-// A waiting client's socket, non-blocking and without send delay, or -1 when none waits.
-intptr_t NetAccept(intptr_t listener);
+// A listening socket, non-blocking, on a numeric address (IPv4 or IPv6; an IPv6 one takes IPv4
+// clients too), or on every interface when host is empty; -1 with a message in error.
+intptr_t NetListen(const std::string& host, uint16_t port, std::string& error);
+// A waiting client's socket, non-blocking and without send delay, or -1 when none waits or it could
+// not be taken; outOfDescriptors tells that the process has no descriptor left for it.
+intptr_t NetAccept(intptr_t listener, bool& outOfDescriptors);
+// How many descriptors the process may hold open (sockets on Windows have no such limit: a large number).
+size_t NetDescriptorLimit();
 // Bytes received, 0 when the peer has closed, NET_WOULD_BLOCK or NET_FAILED.
 long NetReceive(intptr_t socket, unsigned char* buffer, size_t room);
 // Bytes sent, NET_WOULD_BLOCK or NET_FAILED; never raises a signal for a peer gone away.

@@ -1,11 +1,14 @@
 // The exporter's TCP sockets, readiness waits and stop request over Winsock; WSAPoll has no
 // 64-socket limit as select has.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
-#include "tools/query/net.h"
+#include "query/net.h"
 
 namespace {
 volatile LONG stopRequested = 0;
@@ -29,30 +32,47 @@ bool MakeNonBlocking(SOCKET s) {
 }
 }  // namespace
 
-intptr_t NetListen(uint32_t address, uint16_t port, std::string& error) {
+intptr_t NetListen(const std::string& host, uint16_t port, std::string& error) {
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         error = "cannot start Winsock";
         return -1;
     }
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(address);
-    at.sin_port = htons(port);
-    const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    // Exclusive, so that no other program can take over the same address and port.
-    BOOL on = TRUE;
-    if (s == INVALID_SOCKET || setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
-        !MakeNonBlocking(s) || bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(s, SOMAXCONN) != 0) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.empty() ? nullptr : host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
         error = "Winsock error " + std::to_string(WSAGetLastError());
-        if (s != INVALID_SOCKET) closesocket(s);
         return -1;
     }
-    return static_cast<intptr_t>(s);
+    // Every interface: the IPv6 wildcard, which takes IPv4 clients too, where the system has IPv6.
+    std::vector<const addrinfo*> tries;
+    for (const addrinfo* a = found; a; a = a->ai_next) tries.insert(a->ai_family == AF_INET6 ? tries.begin() : tries.end(), a);
+    SOCKET s = INVALID_SOCKET;
+    for (const addrinfo* a : tries) {
+        s = socket(a->ai_family, SOCK_STREAM, 0);
+        // Exclusive, so that no other program can take over the same address and port.
+        BOOL on = TRUE;
+        DWORD off = 0;
+        if (s != INVALID_SOCKET && a->ai_family == AF_INET6)
+            setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&off), sizeof off);
+        if (s != INVALID_SOCKET &&
+            setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on) == 0 &&
+            MakeNonBlocking(s) && bind(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0 && listen(s, SOMAXCONN) == 0)
+            break;
+        error = "Winsock error " + std::to_string(WSAGetLastError());
+        if (s != INVALID_SOCKET) closesocket(s);
+        s = INVALID_SOCKET;
+    }
+    freeaddrinfo(found);
+    return s == INVALID_SOCKET ? -1 : static_cast<intptr_t>(s);
 }
 
-intptr_t NetAccept(intptr_t listener) {
+intptr_t NetAccept(intptr_t listener, bool& outOfDescriptors) {
     const SOCKET s = accept(Handle(listener), nullptr, nullptr);
+    outOfDescriptors = s == INVALID_SOCKET && (WSAGetLastError() == WSAEMFILE || WSAGetLastError() == WSAENOBUFS);
     if (s == INVALID_SOCKET) return -1;
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
@@ -62,6 +82,8 @@ intptr_t NetAccept(intptr_t listener) {
     }
     return static_cast<intptr_t>(s);
 }
+
+size_t NetDescriptorLimit() { return SIZE_MAX; }
 
 long NetReceive(intptr_t socket, unsigned char* buffer, size_t room) {
     return Outcome(recv(Handle(socket), reinterpret_cast<char*>(buffer), static_cast<int>(room), 0));

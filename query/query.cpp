@@ -1,5 +1,5 @@
 // The query tool's core: decoding two answers, writing the report as text or JSON, and a history file's samples.
-#include "tools/query/query.h"
+#include "query/query.h"
 
 #include <nlohmann/json.hpp>
 
@@ -7,35 +7,32 @@
 #include <cstring>
 #include <ctime>
 
+#include "query/text.h"
 #include "status/order.h"
 #include "status/protocol.h"
 
 namespace {
-// Name bytes are single-byte characters; JSON wants UTF-8, so read them as Latin-1.
-std::string Latin1ToUtf8(const std::string& bytes) {
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return text;
-}
-
 bool IsDecoderMessage(const std::string& report) {
     for (const char* message : {BAD_STATUS_TEXT, BAD_NAMES_TEXT, COUNT_MISMATCH_TEXT, EXTRA_NAMES_TEXT})
         if (report == message) return true;
     return false;
 }
 
+// A count the service did not give (a DOWN server's players, a first-group server's zones) is null.
+nlohmann::json CountJson(int32_t count) { return count < 0 ? nlohmann::json() : nlohmann::json(count); }
+
 nlohmann::json ServersJson(const std::vector<ServerEntry>& list) {
     nlohmann::json servers = nlohmann::json::array();
     for (const ServerEntry& entry : list)
-        servers.push_back({{"name", Latin1ToUtf8(entry.Name)}, {"players", entry.Players}, {"zones", entry.Zones}});
+        servers.push_back({{"name", Latin1ToUtf8(entry.Name)}, {"players", CountJson(entry.Players)},
+                           {"zones", CountJson(entry.Zones)}});
     return servers;
+}
+
+// The primary server's players only when the last decode listed it: a count kept from an earlier
+// answer, or 0, would be a figure the service never gave.
+void AddPrimary(nlohmann::json& doc, const DecodeResults& decode) {
+    if (decode.PrimaryListed) doc["primary_players"] = CountJson(decode.PrimaryPlayers);
 }
 
 // The servers to show: one, or all.
@@ -80,11 +77,11 @@ QueryResult DecodeAnswers(const Answer& names, const Answer& status, const std::
 }
 
 std::string QueryJson(const QueryResult& result) {
-    const nlohmann::json doc = {{"report", Latin1ToUtf8(result.Report)},
-                                {"servers", ServersJson(result.Decode.ServerList)},
-                                {"total_players", result.Decode.TotalPlayers},
-                                {"primary_players", result.Decode.PrimaryPlayers},
-                                {"names_rejected", result.NamesRejected}};
+    nlohmann::json doc = {{"report", TerminalReport(result)},
+                          {"servers", ServersJson(result.Decode.ServerList)},
+                          {"total_players", result.Decode.TotalPlayers},
+                          {"names_rejected", result.NamesRejected}};
+    AddPrimary(doc, result.Decode);
     return doc.dump(2);
 }
 
@@ -97,9 +94,6 @@ void SortResult(QueryResult& result, int32_t sortOrder) {
     std::vector<ServerEntry>& list = result.Decode.ServerList;
     std::vector<size_t> order;
     ServerDisplayOrder(list, sortOrder, order);
-    std::string report;
-    ReorderReportLines(result.Report.c_str(), list, order, report);  // a decoder message stays as it is
-    result.Report = std::move(report);
     std::vector<ServerEntry> sorted;
     for (size_t i : order) sorted.push_back(list[i]);
     list = std::move(sorted);
@@ -110,7 +104,7 @@ std::string WatchJsonLine(const QueryResult& result, const std::string& time, bo
     nlohmann::json doc = {{"time", time},
                           {"servers", ServersJson(result.Decode.ServerList)},
                           {"total_players", result.Decode.TotalPlayers}};
-    if (withPrimary) doc["primary_players"] = result.Decode.PrimaryPlayers;
+    if (withPrimary) AddPrimary(doc, result.Decode);
     return doc.dump();
 }
 
@@ -121,7 +115,7 @@ std::string WatchErrorJsonLine(const std::string& time, const std::string& error
 std::string HistoryCsv(const History& history, const ServerHistory* only) {
     std::string csv = "time,server,players,peak\n";
     for (const ServerHistory* server : Shown(history, only)) {
-        const std::string name = Latin1ToUtf8(CsvCell(server->Name));
+        const std::string name = CsvCell(server->Name);
         ForEachSeenMinute(*server, [&](uint32_t minute, const MinuteSample& sample) {
             csv += MinuteText(minute) + ',' + name + ',' + CountField(sample.Players) + ',' +
                    CountField(sample.Peak) + '\n';
@@ -150,21 +144,6 @@ std::string HistorySummary(const History& history, const ServerHistory* only) {
     return summary.empty() ? "no samples\n" : summary;
 }
 
-std::string InertText(const std::string& text) {
-    std::string inert;
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && (byte < 0x7F || byte > 0x9F)) {
-            inert += c;
-            continue;
-        }
-        char escape[5];
-        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-        inert += escape;
-    }
-    return inert;
-}
-
 std::string CsvCell(const std::string& text) {
     std::string cell = InertText(text);
     // A tab or carriage return is already \x09 or \x0D here; the quote mark covers the rest.
@@ -180,19 +159,9 @@ std::string CsvCell(const std::string& text) {
 
 std::string TerminalReport(const QueryResult& result) {
     if (result.ErrorReport) return InertText(result.Report);
-    // Lines built anew from the list, so that a tab or line feed in a name is escaped too; a report of
-    // another shape (a last name without its end) keeps its lines and loses only its control bytes.
-    const std::vector<ServerEntry>& list = result.Decode.ServerList;
-    std::string plain = "Servers\tPlayers\tZones\n", inert = plain;
-    for (const ServerEntry& entry : list) {
-        const std::string ending = '\t' + (entry.Players < 0 ? std::string("DOWN") : std::to_string(entry.Players)) +
-                                   '\t' + (entry.Zones < 0 ? std::string("NA") : std::to_string(entry.Zones)) + '\n';
-        plain += entry.Name + ending;
-        inert += InertText(entry.Name) + ending;
-    }
-    const std::string total = std::to_string(result.Decode.TotalPlayers) + " Players on EverQuest";
-    if (plain + total == result.Report) return inert + total;
-    std::string kept;
-    for (const char c : result.Report) kept += c == '\t' || c == '\n' ? std::string(1, c) : InertText(std::string(1, c));
-    return kept;
+    std::string text = "Servers\tPlayers\tZones\n";
+    for (const ServerEntry& entry : result.Decode.ServerList)
+        text += InertText(entry.Name) + '\t' + (entry.Players < 0 ? "DOWN" : std::to_string(entry.Players)) + '\t' +
+                (entry.Zones < 0 ? "NA" : std::to_string(entry.Zones)) + '\n';
+    return text + std::to_string(result.Decode.TotalPlayers) + " Players on EverQuest";
 }

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,14 +12,24 @@
 #include <new>
 #include <thread>
 
+#include "query/query.h"
+#include "query/serve.h"
+#include "query/text.h"
+#include "query/udp.h"
 #include "settings/settings.h"
 #include "status/protocol.h"
-#include "tools/query/query.h"
-#include "tools/query/serve.h"
-#include "tools/query/udp.h"
 
 namespace {
+// EXIT_USAGE also stands for a file that cannot be read and output that cannot be written.
 enum ExitCode { EXIT_REPORT = 0, EXIT_ERROR_REPORT = 1, EXIT_USAGE = 2, EXIT_TIMEOUT = 3 };
+const char* const EXIT_CODES_TEXT =
+    "Exit codes: 0 a report; 1 a message of the decoder instead; 2 bad usage, a file that cannot be read or\n"
+    "output that cannot be written; 3 no answer from the service (watch --count: of its last poll).";
+const char* const HISTORY_EXIT_CODES_TEXT =
+    "Exit codes: 0 the samples; 2 bad usage, a file that cannot be read or is no history file, an unknown\n"
+    "server, or output that cannot be written.";
+const char* const SERVE_EXIT_CODES_TEXT =
+    "Exit codes: 0 stopped by SIGINT, SIGTERM or Ctrl+C; 2 bad usage or an address it cannot listen on.";
 constexpr size_t HISTORY_FILE_MOST = 8 << 20;  // more than 256 servers' full week takes
 
 struct Options {
@@ -32,6 +43,22 @@ struct Options {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tallowin-query: %s\n", message.c_str());
     return EXIT_USAGE;
+}
+
+// Writes text and a line feed to standard output and flushes it, so that a full disk or a closed
+// file shows here, not lost at exit.
+bool Emit(const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                         std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0;
+    if (!written) std::fprintf(stderr, "tallowin-query: cannot write the output: %s\n", std::strerror(errno));
+    return written;
+}
+
+// A name the user typed, in the terminal's UTF-8, as the service writes it; other bytes as they are.
+std::string ServiceName(const std::string& typed) {
+    std::string name = typed;
+    Utf8ToLatin1(typed, name);
+    return name;
 }
 
 // Reads a whole file of at most `most` bytes; `mostText` says the limit in the message. It reads no
@@ -78,8 +105,7 @@ bool Ask(const UdpLink& link, const unsigned char* code, int timeoutMs, int retr
 
 int Print(QueryResult result, const Options& options) {
     SortResult(result, options.sort);
-    if (options.json) std::printf("%s\n", QueryJson(result).c_str());
-    else std::printf("%s\n", TerminalReport(result).c_str());
+    if (!Emit(options.json ? QueryJson(result) : TerminalReport(result))) return EXIT_USAGE;
     return result.ErrorReport ? EXIT_ERROR_REPORT : EXIT_REPORT;
 }
 
@@ -99,13 +125,15 @@ int QueryOnce(const Options& options) {
 }
 
 // Polls like Tallowin: the names once (again until answered and after the decoder rejected them),
-// the status every interval; one report a line, `count` of them (0: until interrupted).
+// the status every interval; one report a line, `count` of them (0: until interrupted). Exits as the
+// one-shot query would have for the last poll.
 int Watch(const Options& options, int intervalSeconds, int count) {
     UdpLink link;
     std::string error;
     if (!UdpConnect(options.host, static_cast<uint16_t>(options.port), link, error)) return Fail(error);
     const std::string noAnswer = "no answer from " + options.host + ":" + std::to_string(options.port);
     Answer names, status;
+    int outcome = EXIT_REPORT;
     auto next = std::chrono::steady_clock::now();
     for (int reports = 0; count == 0 || reports < count; ++reports) {
         std::this_thread::sleep_until(next);
@@ -114,20 +142,25 @@ int Watch(const Options& options, int intervalSeconds, int count) {
         const bool answered = (!names.empty() || Ask(link, REQ_NAMES, options.timeoutMs, options.retries, names)) &&
                               Ask(link, REQ_STATUS, options.timeoutMs, options.retries, status);
         const std::string time = LocalTimeText(std::time(nullptr));
+        std::string text;
         if (!answered) {
-            if (options.json) std::printf("%s\n", WatchErrorJsonLine(time, noAnswer).c_str());
-            else std::printf("== %s %s\n", time.c_str(), noAnswer.c_str());
+            outcome = EXIT_TIMEOUT;
+            text = options.json ? WatchErrorJsonLine(time, noAnswer) : "== " + time + " " + noAnswer;
         } else {
             QueryResult result = DecodeAnswers(names, status, options.primary);
             if (result.NamesRejected) names.clear();
+            outcome = result.ErrorReport ? EXIT_ERROR_REPORT : EXIT_REPORT;
             SortResult(result, options.sort);
-            if (options.json) std::printf("%s\n", WatchJsonLine(result, time, !options.primary.empty()).c_str());
-            else std::printf("== %s\n%s\n", time.c_str(), TerminalReport(result).c_str());
+            text = options.json ? WatchJsonLine(result, time, !options.primary.empty())
+                                : "== " + time + "\n" + TerminalReport(result);
         }
-        std::fflush(stdout);
+        if (!Emit(text)) {
+            outcome = EXIT_USAGE;
+            break;
+        }
     }
     UdpClose(link);
-    return EXIT_REPORT;
+    return outcome;
 }
 
 int DecodeFiles(const Options& options, const std::string& namesPath, const std::string& statusPath) {
@@ -151,11 +184,31 @@ int ShowHistory(const std::string& path, const std::string* serverName, bool csv
     const HistoryLoad read = ReadHistory(history, bytes.data(), bytes.size());
     if (read == HistoryLoad::Newer) return Fail(path + " was written by a later version of Tallowin");
     if (read != HistoryLoad::Loaded) return Fail(path + " is not a history file, or it is damaged");
-    const ServerHistory* only = serverName ? FindServerHistory(history, *serverName) : nullptr;
-    if (serverName && only == nullptr) return Fail("no server named " + InertText(*serverName) + " in " + path);
-    const std::string text = csv ? HistoryCsv(history, only) : HistorySummary(history, only);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return EXIT_REPORT;
+    const std::string name = serverName ? ServiceName(*serverName) : std::string();
+    const ServerHistory* only = serverName ? FindServerHistory(history, name) : nullptr;
+    if (serverName && only == nullptr) return Fail("no server named " + InertText(name) + " in " + path);
+    std::string text = csv ? HistoryCsv(history, only) : HistorySummary(history, only);
+    text.pop_back();  // Emit ends the last line
+    return Emit(text) ? EXIT_REPORT : EXIT_USAGE;
+}
+
+// The commands each shared option serves; any other use is refused, not ignored.
+struct OptionUse {
+    const char* Option;
+    const char* Commands;
+};
+const OptionUse OPTION_USES[] = {
+    {"--host", " query watch serve "}, {"--port", " query watch serve "}, {"--timeout", " query watch "},
+    {"--retries", " query watch "},    {"--primary", " query decode watch "}, {"--json", " query decode watch "},
+    {"--sort", " query decode watch "}};
+
+// Empty when every option given serves the command, else why not.
+std::string UnusedOption(const CLI::App& app, const std::string& command, bool json) {
+    for (const OptionUse& use : OPTION_USES)
+        if (app.get_option(use.Option)->count() > 0 && std::strstr(use.Commands, (" " + command + " ").c_str()) == nullptr)
+            return std::string(use.Option) + " does not apply to " + command;
+    if (app.get_option("--primary")->count() > 0 && !json) return "--primary only adds primary_players to --json";
+    return std::string();
 }
 }  // namespace
 
@@ -164,41 +217,53 @@ int main(int argc, char** argv) {
     CLI::App app{"Prints the player counts of EverQuest's servers, as Tallowin shows them"};
     app.fallthrough();
     app.allow_windows_style_options(false);  // a path like /tmp/names.bin is no option
+    app.option_defaults()->always_capture_default();
+    app.set_version_flag("--version", std::string("tallowin-query ") + TALLOWIN_VERSION);
+    app.footer(EXIT_CODES_TEXT);
     Options options;
     std::string sortName = "none", namesPath, statusPath, historyPath, serverName;
     int intervalSeconds = 15, count = 0;
     bool csv = false;
     const std::map<std::string, int32_t> sortNames = {
         {"none", SORT_NONE}, {"name", SORT_BY_NAME}, {"players", SORT_BY_PLAYERS}};
-    app.add_option("--host", options.host, "status host (default: TALLOWIN_STATUS_HOST or the built-in host)");
-    app.add_option("--port", options.port, "status port")->check(CLI::Range(1, 65535));
-    app.add_option("--primary", options.primary, "primary server, for primary_players");
-    app.add_flag("--json", options.json, "print JSON instead of the report text");
-    app.add_option("--timeout", options.timeoutMs, "milliseconds to wait for each answer")
+    app.add_option("--host", options.host, "status host: TALLOWIN_STATUS_HOST, else the built-in one (query, watch, serve)");
+    app.add_option("--port", options.port, "status port (query, watch, serve)")->check(CLI::Range(1, 65535));
+    app.add_option("--primary", options.primary, "primary server, for primary_players in --json");
+    app.add_flag("--json", options.json, "print JSON instead of the report text (query, decode, watch)");
+    app.add_option("--timeout", options.timeoutMs, "milliseconds to wait for each answer (query, watch)")
         ->check(CLI::Range(1, 600000));
-    app.add_option("--retries", options.retries, "requests sent again after a timeout")->check(CLI::Range(0, 100));
-    app.add_option("--sort", sortName, "server order: none (the service's), name or players")
+    app.add_option("--retries", options.retries, "requests sent again after a timeout (query, watch)")
+        ->check(CLI::Range(0, 100));
+    app.add_option("--sort", sortName, "server order: none (the service's), name or players (query, decode, watch)")
         ->check(CLI::IsMember({"none", "name", "players"}));
     CLI::App* decode = app.add_subcommand("decode", "decode two saved answers, each file one whole datagram");
     decode->add_option("NAMES_FILE", namesPath, "the names answer")->required();
     decode->add_option("STATUS_FILE", statusPath, "the status answer")->required();
     CLI::App* watch = app.add_subcommand("watch", "poll like Tallowin and print each report, time-stamped");
     watch->add_option("--interval", intervalSeconds, "seconds between status requests")->check(CLI::Range(1, 86400));
-    watch->add_option("--count", count, "stop after this many reports")->check(CLI::Range(1, 1000000000));
+    watch->add_option("--count", count, "stop after this many reports (0: never)")->check(CLI::Range(0, 1000000000));
     CLI::App* historyCommand = app.add_subcommand("history", "print the samples of a Tallowin history file");
     historyCommand->add_option("FILE", historyPath, "the history file")->required();
     const CLI::Option* server = historyCommand->add_option("--server", serverName, "only this server");
     historyCommand->add_flag("--csv", csv, "print every sample as CSV instead of a summary per server");
     std::string listenAddress = DEFAULT_LISTEN_ADDRESS;
     CLI::App* serve = app.add_subcommand("serve", "poll like Tallowin and serve the last report to Prometheus at /metrics");
-    serve->add_option("--listen", listenAddress, "IPv4 address and TCP port to serve on")->capture_default_str();
+    serve->add_option("--listen", listenAddress,
+                      "address and TCP port to serve on: 127.0.0.1:PORT, [::1]:PORT, or :PORT for every interface");
+    for (CLI::App* command : {decode, watch}) command->footer(EXIT_CODES_TEXT);
+    historyCommand->footer(HISTORY_EXIT_CODES_TEXT);
+    serve->footer(SERVE_EXIT_CODES_TEXT);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : EXIT_USAGE;
     }
+    const char* command = *historyCommand ? "history" : *watch ? "watch" : *serve ? "serve" : *decode ? "decode" : "query";
+    const std::string unused = UnusedOption(app, command, options.json);
+    if (!unused.empty()) return Fail(unused + " (see --help)");
     options.sort = sortNames.at(sortName);
+    options.primary = ServiceName(options.primary);
 
     // A history or answer file is read bounded, but the process may still be short of memory.
     try {
