@@ -154,6 +154,7 @@ TEST(PollTip, IconAndTextTable) {
         {"Beta", 0, 0, TrayIcon::Up, "0 Players on Beta,\r\n1357 Players on EverQuest"},
         {"Beta", 2, 3, TrayIcon::Down, "Beta has 2 players, fewer than 3,\r\n1357 Players on EverQuest"},
         {"Beta", 1, 60, TrayIcon::Down, "Beta has 1 player, fewer than 60,\r\n1357 Players on EverQuest"},
+        {"Own", 0, 3, TrayIcon::Down, "Own has 0 players, fewer than 50,\r\n1357 Players on EverQuest"},
         {"Beta", -1, 60, TrayIcon::Down, "Beta is DOWN,\r\n1357 Players on EverQuest"},
         {"Beta", 3, 3, TrayIcon::Up, "3 Players on Beta,\r\n1357 Players on EverQuest"},
         {"Beta", 900, 3, TrayIcon::Down, "Beta is not listed,\r\n1357 Players on EverQuest", false},
@@ -165,6 +166,7 @@ TEST(PollTip, IconAndTextTable) {
         SetDefaultSettings(s);
         s.PrimaryServer = c.primary;
         s.MinPlayers = c.minPlayers;
+        SetServerMinimum(s, "Own", 50);
         DecodeResults decode;
         decode.PrimaryPlayers = c.primaryPlayers;
         decode.PrimaryListed = c.listed;
@@ -311,6 +313,8 @@ TEST(PollCycle, AnotherHostStartsAfresh) {
     EXPECT_EQ(w.opens, 2);
     EXPECT_EQ(w.sent.back().code, 1);
     EXPECT_EQ(w.rendered, "Waiting for server names...");
+    w.Tick(w.client.PollTimerId);  // the old host's counts are not shown under the new host's names
+    EXPECT_EQ(w.rendered, "Waiting for server status...");
 }
 
 TEST(PollCycle, StaleRuleAcrossTheTickCountWrap) {

@@ -1,6 +1,7 @@
 // Tests of the receive dispatch: which buffer each datagram reaches and what it leaves alone.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,7 +137,7 @@ TEST(StatusAddress, HostAndPortAreSplitAndCheckedCharacterByCharacter) {
     const Case cases[] = {
         {"eq.example.com", true, "eq.example.com", 24252},
         {"127.0.0.5:7000", true, "127.0.0.5", 7000},
-        {"host_1-a:1", true, "host_1-a", 1},
+        {"a-z_A.Z09:1", true, "a-z_A.Z09", 1},
         {"h:65535", true, "h", 65535},
         {"h:65536", false}, {"h:0", false}, {"h:", false}, {"h:12a", false}, {"h:-1", false},
         {"h:123456", false}, {":24252", false}, {"", false}, {"a b", false}, {"a&b", false},
@@ -154,4 +155,10 @@ TEST(StatusAddress, HostAndPortAreSplitAndCheckedCharacterByCharacter) {
     uint16_t port = 0;
     EXPECT_TRUE(SplitStatusAddress(std::string(253, 'a'), host, port));
     EXPECT_FALSE(SplitStatusAddress(std::string(254, 'a'), host, port));
+}
+
+// An empty TALLOWIN_STATUS_HOST overrides nothing: the setting comes first, then the built-in host.
+TEST(StatusAddress, ChosenHostIsTheSettingElseTheBuiltInOne) {
+    setenv("TALLOWIN_STATUS_HOST", "", 1);
+    EXPECT_EQ(ChosenStatusHost("h:1", "built.in") + " " + ChosenStatusHost("", "built.in"), "h:1 built.in");
 }

@@ -511,20 +511,23 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkKeepsIt) {
 TEST_F(Options, TheAlertsDialogTakesAnHttpWebhookAndOnlyOptionsOkKeepsItsChoices) {
     HWND alerts = nullptr;
     std::string box;
+    const std::string command(2048, 'n');  // the longest kept
     for (int button : {IDCANCEL, IDOK}) {
         Script({FindDialog(), [&] {
                     SendDlgItemMessageA(dialog, IDC_TRAY_SHOWS_COUNT, BM_CLICK, 0, 0);
                     return PostMessageA(dialog, WM_COMMAND, IDC_ALERTS, 0) != 0;
                 }, [&] {
                     if (!(alerts = FindShown("#32770", dialog))) return false;
-                    SetDlgItemTextA(alerts, IDC_ALERT_COMMAND, "notify.exe");
-                    SetDlgItemTextA(alerts, IDC_ALERT_WEBHOOK, "ftp://example.com/hook");
+                    // Refused once each: a command one character too long, an ftp address.
+                    SetDlgItemTextA(alerts, IDC_ALERT_COMMAND, button == IDOK ? "notify.exe" : (command + "n").c_str());
+                    SetDlgItemTextA(alerts, IDC_ALERT_WEBHOOK, button == IDOK ? "ftp://example.com/hook" : "https://a.b/");
                     return PostMessageA(alerts, WM_COMMAND, IDOK, 0) != 0;
                 }, [&] {
                     HWND shown = FindShown("#32770", alerts);
                     if (!shown) return false;
                     box = Text(shown);
                     PostMessageA(shown, WM_COMMAND, IDOK, 0);
+                    SetDlgItemTextA(alerts, IDC_ALERT_COMMAND, command.c_str());
                     SetDlgItemTextA(alerts, IDC_ALERT_WEBHOOK, "https://example.com/hook");
                     SendDlgItemMessageA(alerts, IDC_ALERT_SOUND, BM_CLICK, 0, 0);
                     return PostMessageA(alerts, WM_COMMAND, IDOK, 0) != 0;
@@ -532,7 +535,7 @@ TEST_F(Options, TheAlertsDialogTakesAnHttpWebhookAndOnlyOptionsOkKeepsItsChoices
         EXPECT_EQ(Run(), button);
         EXPECT_EQ(box, "Error");
         const bool kept = button == IDOK;
-        EXPECT_EQ(settings.AlertCommand, kept ? "notify.exe" : "");
+        EXPECT_EQ(settings.AlertCommand, kept ? command : "");
         EXPECT_EQ(settings.AlertWebhook, kept ? "https://example.com/hook" : "");
         EXPECT_EQ(settings.AlertSound, kept);
         EXPECT_EQ(settings.TrayShowsCount, kept);
