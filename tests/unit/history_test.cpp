@@ -71,6 +71,8 @@ TEST(History, ServersByNameAtMost256TheOneSeenLeastRecentlyGivesWay) {
     AddReport(h, T + 3, {{listed, 11, 0}, {"another", 0, 0}, {listed, 12, 0}});
     EXPECT_TRUE(SampleAt(*FindServerHistory(h, listed), T + 1).Players >= 10 && SampleAt(*FindServerHistory(h, listed), T + 3).Players == 11);
     EXPECT_TRUE(SampleAt(*FindServerHistory(h, "another"), T + 3).Peak == 0 && h.Clock == T + 3);
+    MoveHistoryClock(h, T + 2 * WEEK, 2 * WEEK), MoveHistoryClock(h, T + 4, 0);  // all set aside, and all back
+    EXPECT_EQ(h.Servers.size(), 256u);
 }
 
 TEST(History, Buckets) {
@@ -169,6 +171,10 @@ TEST(History, TrimPeakAndCsvAtTheirEdges) {
     for (const auto& [minute, players] : Reports{{fallBack, 7}, {fallBack + 1, -1}, {fallBack + 61, 8}}) AddReport(csv, minute, {{"A", players, 0}});
     EXPECT_EQ(ServerHistoryCsv(csv.Servers[0]), "time,players,peak\n2025-11-02T01:58:00-04:00,7,7\n"
                                                 "2025-11-02T01:59:00-04:00,,\n2025-11-02T01:59:00-05:00,8,8\n");
+    Bytes saved;  // loaded with the clock a minute behind its newest: time passed, the minute joins its report
+    History back;
+    SaveHistory(h, saved), LoadHistory(back, saved.data(), saved.size(), T + 2), Report(back, T + 2, 1);
+    EXPECT_TRUE(SampleAt(back.Servers[0], T + 2).Peak == 4 && back.Away == 0);
     TrimHistory(h, T + 3 + WEEK - 1);  // exactly 7 days after the newest: kept
     EXPECT_EQ(h.Servers.size(), 1u);
     TrimHistory(h, T + 3 + WEEK);
