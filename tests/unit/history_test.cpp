@@ -133,11 +133,13 @@ TEST(History, DamagedFilesAreRejected) {
 // Whatever the clock does, samples dated before a change of it are there once it is set right again,
 // those from the wrong hours are not, and recording goes on at once.
 TEST(History, AWrongClockNeverCostsTheWeek) {
-    for (const uint32_t jump : {30u, 90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60, 0u - 30, 0u - 3 * 24 * 60}) {
+    for (const uint32_t jump : {30u, 90u, 3u * 24 * 60, 2 * WEEK, 3u * 365 * 24 * 60, 0u - 30, 0u - 3 * 24 * 60, 0u - 2 * WEEK}) {
         History h;
         Report(h, T - WEEK + 1, 5);  // a week before the minute the clock comes back to: out of its week
         for (uint32_t m = T - WEEK + 2; m <= T; m += 7) Report(h, m, static_cast<int32_t>(m % 1000));
         MoveHistoryClock(h, T + jump, static_cast<int32_t>(jump));  // the clock jumps...
+        Bytes dat, old;  // and the program restarts before it records anything
+        SaveHistory(h, dat), SaveAside(h, old), LoadHistory(h, dat.data(), dat.size(), T + jump, old.data(), old.size());
         Report(h, T + jump, 1), TrimHistory(h, T + jump + 30), Report(h, T + jump + 60, 1);  // runs on past right samples
         MoveHistoryClock(h, T + 1, 0);  // ...and is set right
         EXPECT_TRUE(static_cast<int32_t>(jump) < 0 || SampleAt(h.Servers.at(0), T + jump).Players == NONE) << jump;  // set back: kept in a right gap
