@@ -97,7 +97,9 @@ TEST(Alerts, ReportSequences) {
           {"Beta=300 Gamma=D", ""}, {"min=3 Beta=300 Gamma=D", "Gamma is DOWN"}, {"pause Beta=D Gamma=D", ""},
           {"Beta=D Gamma=D", ""}, {"watch=Beta,Delta min=9 resume Beta=D Gamma=D", "Beta is DOWN"},
           {"Beta=40 Gamma=D", ""}, {"refuse Beta=40 Gamma=D", ""}, {"watch=Delta Beta=40 Gamma=D", ""}}},
-        {"switched off, nothing old is told later", {{"Beta=100", ""}, {"off Beta=D", ""}, {"Beta=D", ""}, {"on Beta=D", ""}}},
+        {"switched off, nothing old is told later, nor counted as changing", {{"Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", "Beta is DOWN"},
+          {"Beta=40", ""}, {"Beta=40", "Beta is up: 40 players"}, {"off Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""}, {"Beta=40", ""},
+          {"on Beta=D", ""}, {"Beta=D", ""}, {"+480 Beta=D", "Beta is DOWN"}}},
         {"nor that it kept changing, once switched on", {{"Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", "Beta is DOWN"}, {"Beta=2", ""},
           {"Beta=2", "Beta has 2 players, fewer than 3"}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""}, {"Beta=40", ""},
           {"+510 Beta=40", "Beta keeps going up and down"}, {"off Beta=40", ""}, {"on +600 Beta=40", ""}, {"+600 Beta=40", ""}}},
@@ -105,6 +107,9 @@ TEST(Alerts, ReportSequences) {
           {"Beta=D", "Beta is DOWN"}, {"Beta=40", ""}, {"Beta=40", "Beta is up: 40 players"}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""},
           {"Beta=40", ""}, {"+660 pause Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""}, {"Beta=40", ""}, {"Beta=D", ""},
           {"resume Beta=D", "Beta is DOWN"}}},
+        {"a held change told ends the spell", {{"Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", "Beta is DOWN"}, {"Beta=40", ""},
+          {"Beta=40", "Beta is up: 40 players"}, {"Beta=D", ""}, {"Beta=D", ""}, {"+540 Beta=D", "Beta is DOWN"}, {"pause Beta=40", ""},
+          {"Beta=40", ""}, {"Beta=D", ""}, {"Beta=D", ""}, {"Beta=40", ""}, {"Beta=40", ""}, {"resume Beta=40", "Beta is up: 40 players"}}},
     };
     for (const auto& [what, steps] : cases) {
         Runner r;

@@ -443,11 +443,10 @@ TEST(PollCycle, NamesAgainHourlyAndAClockSetWrongCostsNoSample) {
     }
 }
 
-// Seeded random runs of the program (the history trimmed every ten minutes as the window does) where
-// the clock is now and then wrong for up to five hours, by 2 minutes to 2 years (60 exactly too), and
-// the program restarts between any two reports: a save and a load, with or without time passing, the
-// clock set back or right meanwhile by more than that time (less reads as time passing). Each report
-// gives Beta a count of its true minute; none recorded under a right clock may read anything else.
+// Seeded random runs (trimmed every ten minutes as the window does), the clock now and then wrong for up to five
+// hours by 2 minutes to 2 years (60 exactly too), restarts (save, load) between any two reports, with or without
+// time passing, the clock set back or right meanwhile by more than that time (less reads as time passing). Each
+// report gives Beta a count of its true minute; none recorded under a right clock may read anything else.
 TEST(PollCycle, NoMinuteRecordedUnderARightClockIsLost) {
     std::mt19937 random(20261210);
     const int64_t sizes[] = {2, 59, 60, 61, 1440, 3 * 1440, 8 * 1440, 2 * 525600};
