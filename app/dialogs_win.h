@@ -26,6 +26,9 @@ INT_PTR RunMinimumDialog(HINSTANCE instance, HWND owner, Settings& settings, con
 INT_PTR RunAboutDialog(HINSTANCE instance, HWND owner);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// A warning box saying why a field's text is refused, then the focus on that field.
+void RefuseField(HWND dialog, int id, const char* why);
+
 // Leaves a dialog where its template puts it while its owner is visible; else centres it on
 // the desktop, 80 pixels from the top.
 void PlaceDialog(HWND dialog);

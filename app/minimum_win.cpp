@@ -27,8 +27,7 @@ void OnMinimumOk(HWND dialog) {
     const bool empty = GetWindowTextLengthA(GetDlgItem(dialog, IDC_SERVER_MINIMUM)) == 0;
     Settings& s = *minimumSettings;
     if (!empty && (!valid || minimum > SERVER_MINIMUM_MAX || !SetServerMinimum(s, minimumServer, static_cast<int32_t>(minimum)))) {
-        MessageBoxA(dialog, "Must specify a valid minimum number of players", "Error", MB_OK | MB_ICONWARNING);
-        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_SERVER_MINIMUM)), TRUE);
+        RefuseField(dialog, IDC_SERVER_MINIMUM, "Must specify a valid minimum number of players");
         return;
     }
     if (empty) SetServerMinimum(s, minimumServer, -1);

@@ -14,6 +14,11 @@
 
 const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
+void RefuseField(HWND dialog, int id, const char* why) {
+    MessageBoxA(dialog, why, "Error", MB_OK | MB_ICONWARNING);
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+}
+
 namespace {
 // What the running dialog edits: the dialog procedure has no other way to reach them, since
 // the dialog is created with no parameter.
@@ -48,8 +53,7 @@ std::string WholeItemText(HWND dialog, int id) {
 // A box and the focus on the field when its text is too long to keep; false then.
 bool FitsOrRefused(HWND dialog, int id, const std::string& text, size_t most, const char* refusal) {
     if (text.size() <= most) return true;
-    MessageBoxA(dialog, refusal, "Error", MB_OK | MB_ICONWARNING);
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+    RefuseField(dialog, id, refusal);
     return false;
 }
 
@@ -94,8 +98,7 @@ void OnOptionsOk(HWND dialog) {
     const int minimum = static_cast<int>(GetDlgItemInt(dialog, IDC_MIN_PLAYERS, &valid, TRUE));
     // A pasted negative number would count a DOWN server as up.
     if (!valid || minimum < 0) {
-        MessageBoxA(dialog, "Must specify a valid minimum number of players", "Error", MB_OK | MB_ICONWARNING);
-        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_MIN_PLAYERS)), TRUE);
+        RefuseField(dialog, IDC_MIN_PLAYERS, "Must specify a valid minimum number of players");
         return;
     }
     Settings& s = *editedSettings;
@@ -139,8 +142,7 @@ bool CheckWebhookAddress(HWND dialog) {
                        "Must specify a webhook address of at most 2048 characters"))
         return false;
     if (address.empty() || IsWebhookAddress(address)) return true;
-    MessageBoxA(dialog, "Must specify an http or https address for the webhook", "Error", MB_OK | MB_ICONWARNING);
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_ALERT_WEBHOOK)), TRUE);
+    RefuseField(dialog, IDC_ALERT_WEBHOOK, "Must specify an http or https address for the webhook");
     return false;
 }
 
@@ -209,9 +211,8 @@ void OnStatusHostOk(HWND dialog) {
     std::string host;
     uint16_t port = 0;
     if (!text.empty() && !SplitStatusAddress(text, host, port)) {
-        MessageBoxA(dialog, "Must specify a host name or IPv4 address, and :port if the service's port is not 24252",
-                    "Error", MB_OK | MB_ICONWARNING);
-        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_STATUS_HOST)), TRUE);
+        RefuseField(dialog, IDC_STATUS_HOST,
+                    "Must specify a host name or IPv4 address, and :port if the service's port is not 24252");
         return;
     }
     statusHostChoice = text;
