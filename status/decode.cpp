@@ -9,6 +9,9 @@
 //   are left over from an earlier answer. The decode stops with the bad-status message, as for a
 //   status answer that is too short; the names answer is kept, the server list is left empty and
 //   the totals keep what the names before it gave (as for the extra-names error).
+// - A control byte in a name (a tab, a line feed, any byte below 0x20, and 0x7F) is written to the
+//   report as a space: the report's lines and columns are the decoder's alone, so no name can draw
+//   a server line of its own. The server list keeps the name as the service sent it.
 // - With answers of at most 4096 bytes and counts of 0 to 127 the text needs at most 5,538 bytes,
 //   well inside the report buffer; the writer still stops at the buffer's end, so no input can
 //   write past it.
@@ -40,6 +43,12 @@ struct ReportWriter {
         text[used] = 0;
     }
     void Text(const char* s) { Bytes(s, std::strlen(s)); }
+    void Name(const unsigned char* name, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            const char c = ShownNameByte(name[i]);
+            Bytes(&c, 1);
+        }
+    }
     template <size_t N>
     void Literal(const char (&s)[N]) { Bytes(s, N - 1); }
     void Number(int32_t value) {
@@ -158,11 +167,11 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
         const unsigned char* name = namesBuffer + pos;
         const void* nul = std::memchr(name, 0, namesLength - pos);
         if (nul == nullptr) {  // a last name without its NUL makes no entry
-            writer.Bytes(name, namesLength - pos);
+            writer.Name(name, namesLength - pos);
             break;
         }
         const size_t nameLength = static_cast<size_t>(static_cast<const unsigned char*>(nul) - name);
-        writer.Bytes(name, nameLength);
+        writer.Name(name, nameLength);
         bool beyond = false;
         const Record record = records.Next(beyond);
         if (!record.found) {

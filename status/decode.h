@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// How a byte of a server's name stands in the report text: a control byte is a space, so that no
+// name can start a line or a column of its own.
+inline char ShownNameByte(unsigned char c) { return c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c); }
+
 struct ServerEntry {
     std::string Name;
     int32_t Players = 0;  // -1 when the server is DOWN

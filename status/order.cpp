@@ -54,10 +54,10 @@ bool ReorderReportLines(const char* reportText, const std::vector<ServerEntry>& 
     size_t at = static_cast<size_t>(headerEnd - reportText) + 1;
     for (size_t i = 0; i < n; ++i) {
         const std::string& name = servers[i].Name;
-        if (order[i] >= n || placed[order[i]] || name.find_first_of("\t\n") != std::string::npos) return false;
+        if (order[i] >= n || placed[order[i]] || out.size() <= at + name.size() || out[at + name.size()] != '\t') return false;
         placed[order[i]] = true;
-        if (out.compare(at, name.size(), name) != 0 || out.size() <= at + name.size() || out[at + name.size()] != '\t')
-            return false;
+        for (size_t k = 0; k < name.size(); ++k)
+            if (out[at + k] != ShownNameByte(static_cast<unsigned char>(name[k]))) return false;
         lineStart[i] = at;
         const size_t lineEnd = out.find('\n', at + name.size());
         if (lineEnd == std::string::npos) return false;

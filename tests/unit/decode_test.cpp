@@ -148,6 +148,8 @@ TEST(Decode, NameWalkEdgeCases) {
     const Case cases[] = {
         {"empty name starts with the tab", NamesAnswer({"Alpha", ""}), StatusAnswer({1}, {{2, 3}}),
          "Servers\tPlayers\tZones\nAlpha\t1\tNA\n\t2\t3\n3 Players on EverQuest", 2},
+        {"control bytes in a name cannot draw a line", NamesAnswer({"T\tN\nLuclin\t9\t41\r\x1f\x7f", "\x80\x01"}), StatusAnswer({1}, {{2, 3}}),
+         "Servers\tPlayers\tZones\nT N Luclin 9 41   \t1\tNA\n\x80 \t2\t3\n3 Players on EverQuest", 2},
         {"unterminated last name stands before the total", cut, WorkedStatus(),
          "Servers\tPlayers\tZones\nAlpha\t1234\tNA\nBeta\t123\t10\nGam1357 Players on EverQuest", 2},
         {"fewer names than records", NamesAnswer({"Alpha"}, 3), WorkedStatus(),

@@ -23,6 +23,8 @@ TEST(Order, ServersAndReportLines) {
     std::string out;
     ASSERT_TRUE(ReorderReportLines(report, reported, {1, 0}, out));
     EXPECT_EQ(out, "Servers\tPlayers\tZones\nBeta\t123\t10\nAlpha\t1234\tNA\nGam1357 Players on EverQuest");
+    ASSERT_TRUE(ReorderReportLines("S\nZ\t1\tNA\nA B \t2\tNA\n3", {{"Z", 1, -1}, {"A\tB\x7f", 2, -1}}, {1, 0}, out));
+    EXPECT_EQ(out, "S\nA B \t2\tNA\nZ\t1\tNA\n3");  // a name's control bytes stand as spaces
     struct Case { const char* what; const char* text; std::vector<ServerEntry> servers; std::vector<size_t> order; };
     const Case mismatches[] = {
         {"decoder message", "Server number mismatch- resubmitting...", {}, {}},
