@@ -22,6 +22,7 @@ struct App {
     HICON LargeClassIcon = nullptr;
     HICON SmallClassIcon = nullptr;
     SOCKET StatusSocket = INVALID_SOCKET;
+    bool StatusSocketConnected = false;  // once connected, a new link takes a new socket
     Settings UserSettings;
     StatusClient Client;
     ReportCanvas Canvas{};

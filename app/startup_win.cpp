@@ -83,7 +83,19 @@ StatusLink OpenStatusLink(App& app, std::string& host, bool* connectFailed) {
     if (host.empty()) return StatusLink::NoHost;
     sockaddr_in address;
     if (!ResolveStatusAddress(host, address)) return StatusLink::NotFound;
-    if (ConnectStatusSocket(app.StatusSocket, address)) return StatusLink::Ready;
+    // A socket connected before is replaced, and its read notifications asked for afresh: it may hold
+    // an error from the old host, and the read notification that error left switched off.
+    if (app.StatusSocketConnected) {
+        closesocket(app.StatusSocket);
+        app.StatusSocket = INVALID_SOCKET;
+        app.StatusSocketConnected = false;
+        app.Client.FirstPoll = true;
+    }
+    if (app.StatusSocket == INVALID_SOCKET) app.StatusSocket = CreateStatusSocket();
+    if (ConnectStatusSocket(app.StatusSocket, address)) {
+        app.StatusSocketConnected = true;
+        return StatusLink::Ready;
+    }
     if (connectFailed) *connectFailed = true;
     return StatusLink::NotFound;
 }

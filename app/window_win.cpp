@@ -494,8 +494,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);
     case WM_ENDSESSION: return OnEndSession(wParam);
     case WM_TRAYNOTIFY: return OnTrayNotify(window, wParam, lParam);
-    case WM_SOCKETNOTIFY:
-        OnSocketNotify(window, TheApp.StatusSocket, TheApp.Client.Buffers, lParam);
+    case WM_SOCKETNOTIFY:  // one of a socket since replaced is passed over
+        if (static_cast<SOCKET>(wParam) == TheApp.StatusSocket)
+            OnSocketNotify(window, TheApp.StatusSocket, TheApp.Client.Buffers, lParam);
         return 0;
     case WM_BANNERREADY:
         OnBannerReady(window, TheApp.Client.Buffers);

@@ -41,28 +41,32 @@ try:
         print("note: no private mount namespace here (unshare -m): the host is not made to resolve later")
     s.check("closes with 0", s.close_tallowin(p) == 0)
 
-    # A host set in the registry, then another chosen in Options while running: names are asked again
-    # of the new host at once, and the watch list carries on.
+    # A host set in the registry whose port answers nothing (errors on the socket), then one chosen in
+    # Options while running, then another: names are asked of each new host at once.
+    def choose_host(shown, chosen):
+        s.post(WM_COMMAND, ID_OPTIONS)
+        options = s.box("Tallowin Options")
+        if options:
+            s.probe("post", s.controls(options)[IDC_STATUS_SERVICE]["hwnd"], BM_CLICK, 0, 0)
+        service = options and s.box("Status service")
+        s.check("Options opens the Status service dialog, showing " + shown,
+                service and s.controls(service)[IDC_STATUS_HOST]["text"] == shown)
+        if service:
+            s.probe("settext", service["hwnd"], IDC_STATUS_HOST, chosen)
+            s.probe("post", service["hwnd"], WM_COMMAND, IDOK, 0)
+            s.wait("closed", lambda: not [b for b in s.boxes() if b["caption"] == "Status service"])
+        s.probe("post", options and options["hwnd"], WM_COMMAND, IDOK, 0)
+        return time.monotonic()
     s.reg_clear()
-    s.reg_sz("StatusHost", "127.0.0.32")
+    s.reg_sz("StatusHost", "127.0.0.32:24299")
     first = s.start_statusd("127.0.0.32", servers(20), tag="first")
     second = s.start_statusd("127.0.0.33", servers(45), tag="second")
     p = s.start_tallowin(None)
-    s.check("the registry's host is asked", s.wait("report", lambda: "30 Players on EverQuest" in s.tips(), timeout=30),
-            s.tips())
-    s.post(WM_COMMAND, ID_OPTIONS)
-    options = s.box("Tallowin Options")
-    if options:
-        s.probe("post", s.controls(options)[IDC_STATUS_SERVICE]["hwnd"], BM_CLICK, 0, 0)
-        service = s.box("Status service")
-        s.check("Options opens the Status service dialog, showing the host",
-                service and s.controls(service)[IDC_STATUS_HOST]["text"] == "127.0.0.32")
-        if service:
-            s.probe("settext", service["hwnd"], IDC_STATUS_HOST, "127.0.0.33:24252")
-            s.probe("post", service["hwnd"], WM_COMMAND, IDOK, 0)
-            s.wait("closed", lambda: not [b for b in s.boxes() if b["caption"] == "Status service"])
-        changed = time.monotonic()
-        s.probe("post", options["hwnd"], WM_COMMAND, IDOK, 0)
+    s.wait("main window", s.main_window, timeout=20) and time.sleep(4)
+    choose_host("127.0.0.32:24299", "127.0.0.32")
+    s.check("a host chosen after one that answered nothing reports",
+            s.wait("report", lambda: "30 Players on EverQuest" in s.tips(), timeout=30), s.tips())
+    changed = choose_host("127.0.0.32", "127.0.0.33:24252")
     s.check("the new host reports", s.wait("new report", lambda: "55 Players on EverQuest" in s.tips(), timeout=20),
             s.tips())
     asked = s.requests(second)
