@@ -113,7 +113,10 @@ void ShowReport(const char* text, bool report) {
         if (ReorderReportLines(text, servers, app.ReportRows, app.DisplayText)) shown = app.DisplayText.c_str();
         else app.ReportRows.clear();
     }
+    const int wasWidth = app.Canvas.ReportWidth, wasHeight = app.Canvas.ReportHeight;
     RenderReport(app.Canvas, shown);
+    // A shorter or narrower report (one gone stale) leaves nothing of the longer one on the screen.
+    if (app.Canvas.ReportWidth < wasWidth || app.Canvas.ReportHeight < wasHeight) InvalidateRect(app.Window, nullptr, FALSE);
     // The keyboard's line stays on its server; readers hear of the lines that changed.
     std::swap(app.SpokenBefore, app.Spoken);
     SpeakReport(shown, report, servers, app.ReportRows, app.Spoken);

@@ -159,6 +159,11 @@ TEST_F(MainWindow, ReportingTickDecodesWhatArrived) {
     EXPECT_STREQ(report, "Servers\tPlayers\tZones\nA\t5\tNA\nBeta\t7\t3\n12 Players on EverQuest");
     EXPECT_EQ(TheApp.Client.Decode.PrimaryPlayers, 7);
     EXPECT_EQ(TheApp.Client.PollFailures, 0u);
+    SetWindowPos(window, nullptr, 0, 0, 160, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    UpdateWindow(window);  // narrow: no graph column
+    status[0] = 0;  // a one-line waiting text in place of the report: the old lines are painted over
+    SendMessageA(window, WM_TIMER, TheApp.Client.PollTimerId, 0);
+    EXPECT_TRUE(TheApp.Canvas.GraphWidth == 0 && GetUpdateRect(window, nullptr, FALSE));
 }
 
 TEST_F(MainWindow, ABurstOfBadDatagramsOpensOneBoxAtATime) {
