@@ -184,8 +184,9 @@ bool DecodeStatus(DecodeResults& results, const std::string& primaryServer, char
         if (players >= 0) results.TotalPlayers += players;
         AppendEnding(writer, record);
         StoreEntry(list, entries++, name, nameLength, players, record.zones);
-        // A name listed twice counts by its first entry, as in the alerts.
-        if (!listed && primaryServer.size() == nameLength &&
+        // A name listed twice counts by its first entry, as in the alerts; no primary server (an empty
+        // one) is never the server whose name the service left empty.
+        if (!listed && nameLength > 0 && primaryServer.size() == nameLength &&
             std::memcmp(primaryServer.data(), name, nameLength) == 0) {
             results.PrimaryPlayers = players;
             listed = true;

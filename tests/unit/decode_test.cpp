@@ -71,6 +71,9 @@ TEST(Decode, PrimaryPlayersFollowsAnExactMatchOnly) {
     twice.Hold(NamesAnswer({"Beta", "Beta"}), StatusAnswer({5}, {{7, 1}}));
     twice.Decode("Beta");
     EXPECT_EQ(twice.results.PrimaryPlayers, 5);
+    twice.Hold(NamesAnswer({"", "Beta"}), StatusAnswer({6}, {{7, 1}}));
+    twice.Decode("");
+    EXPECT_FALSE(twice.results.PrimaryListed);  // no primary server is not the one without a name
 }
 
 TEST(Decode, ChecksRunInOrderAndBlameTheRightAnswer) {
